@@ -1,0 +1,23 @@
+#pragma once
+// The data of one document window: its join settings, the working raster and the undo raster.
+// The window shows it; the join engine changes it.
+
+#include "workspace/ABitmap.h"
+#include "workspace/JoinTypes.h"
+
+namespace gz {
+
+struct TImageDocument {
+    int zoom = 100;
+    int keepSize = 0;
+    int joinDir = jdNew;
+    int joinPos = jpStart;
+    int flips = 0;
+    TABitmap workBmp;
+    TABitmap undoBmp;
+
+    // One step back: the working raster becomes the undo raster, which stays as it is.
+    void Undo() { workBmp = undoBmp; }
+};
+
+} // namespace gz

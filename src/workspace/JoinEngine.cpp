@@ -1,0 +1,171 @@
+#include "workspace/JoinEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace gz {
+
+int ZoomedSize(int size, int zoom) { return int(std::trunc(double(size) * double(zoom) / 100.0)); }
+
+std::string SizeStatusText(int width, int height)
+{
+    return "幅 " + std::to_string(width) + " , 高さ " + std::to_string(height);
+}
+
+void ApplyFlips(TABitmap& bitmap, int flips)
+{
+    const int w = bitmap.Width(), h = bitmap.Height();
+    if (bitmap.Empty())
+        return;
+    const std::size_t rowBytes = std::size_t(w) * 3;
+    if (flips & flipUB) {
+        std::vector<std::uint8_t> tmp(rowBytes);
+        for (int top = 0, bottom = h - 1; top < bottom; ++top, --bottom) {
+            std::uint8_t* a = bitmap.ScanLine(top);
+            std::uint8_t* b = bitmap.ScanLine(bottom);
+            std::memcpy(tmp.data(), a, rowBytes);
+            std::memcpy(a, b, rowBytes);
+            std::memcpy(b, tmp.data(), rowBytes);
+        }
+    }
+    if (flips & flipLR) {
+        for (int y = 0; y < h; ++y) {
+            std::uint8_t* row = bitmap.ScanLine(y);
+            for (int l = 0, r = w - 1; l < r; ++l, --r)
+                for (int c = 0; c < 3; ++c)
+                    std::swap(row[3 * l + c], row[3 * r + c]);
+        }
+    }
+    if (flips & (flipUB | flipLR))
+        bitmap.Changed();
+}
+
+namespace {
+
+struct TJoinGeometry {
+    int canvasW = 0, canvasH = 0;
+    bool drawOld = false;
+    int oldX = 0, oldY = 0;
+    TRect rect; // where the new picture goes
+};
+
+TJoinGeometry Geometry(const TImageDocument& doc, int ow, int oh, int nw, int nh)
+{
+    TJoinGeometry g;
+    const bool keep = doc.keepSize == 1;
+    const int dir = doc.joinDir;
+    if (keep) {
+        g.canvasW = ow, g.canvasH = oh;
+    } else if (dir == jdNew) {
+        g.canvasW = nw, g.canvasH = nh;
+    } else if (dir == jdUp || dir == jdDown) {
+        g.canvasW = std::max(ow, nw), g.canvasH = oh + nh;
+    } else {
+        g.canvasW = ow + nw, g.canvasH = std::max(oh, nh);
+    }
+    g.rect = {0, 0, nw, nh};
+    g.drawOld = dir != jdNew;
+    switch (dir) {
+    case jdUp:
+        g.oldY = keep ? 0 : nh;
+        break;
+    case jdDown:
+        g.rect = keep ? TRect{0, oh - nh, nw, oh} : TRect{0, oh, nw, oh + nh};
+        break;
+    case jdLeft:
+        g.oldX = keep ? 0 : nw;
+        break;
+    case jdRight:
+        g.rect = keep ? TRect{ow - nw, 0, ow, nh} : TRect{ow, 0, ow + nw, nh};
+        break;
+    default:
+        break;
+    }
+    const bool vertical = dir == jdUp || dir == jdDown;
+    const bool horizontal = dir == jdLeft || dir == jdRight;
+    if (doc.joinPos == jpCenter) {
+        if (vertical)
+            g.rect.Left = g.canvasW / 2 - nw / 2, g.rect.Right = g.rect.Left + nw;
+        if (horizontal)
+            g.rect.Top = g.canvasH / 2 - nh / 2, g.rect.Bottom = g.rect.Top + nh;
+    } else if (doc.joinPos == jpEnd) {
+        if (vertical)
+            g.rect.Left = g.canvasW - nw, g.rect.Right = g.canvasW;
+        if (horizontal)
+            g.rect.Top = g.canvasH - nh, g.rect.Bottom = g.canvasH;
+    }
+    return g;
+}
+
+// Builds the joined raster in one pass: each row gets white, the old raster's row at its
+// offset, and the placed picture's row blended over it, while the row is still in cache.
+TABitmap Compose(const TABitmap& old, const TABitmap& placed, const TJoinGeometry& g, unsigned opacity)
+{
+    TABitmap result;
+    result.AllocateUninitialized(g.canvasW, g.canvasH, pf24bit);
+    const std::size_t canvasBytes = std::size_t(g.canvasW) * 3;
+    const std::size_t oldX = std::size_t(g.oldX) * 3;
+    const std::size_t oldBytes = std::size_t(old.Width()) * 3;
+    const int nw = placed.Width(), nh = placed.Height();
+    const int left = std::max(g.rect.Left, 0);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t(g.rect.Left) + nw, g.canvasW);
+    const std::size_t blendBytes = right > left ? std::size_t(right - left) * 3 : 0;
+    const std::size_t placedOffset = std::size_t(left - std::int64_t(g.rect.Left)) * 3;
+
+    for (int y = 0; y < g.canvasH; ++y) {
+        std::uint8_t* row = result.ScanLine(y);
+        const int oy = y - g.oldY;
+        if (g.drawOld && oy >= 0 && oy < old.Height()) {
+            std::memset(row, 0xFF, oldX);
+            std::memcpy(row + oldX, old.ScanLine(oy), oldBytes);
+            std::memset(row + oldX + oldBytes, 0xFF, canvasBytes - oldX - oldBytes);
+        } else {
+            std::memset(row, 0xFF, canvasBytes);
+        }
+        const std::int64_t py = std::int64_t(y) - g.rect.Top;
+        if (opacity > 0 && blendBytes > 0 && py >= 0 && py < nh)
+            BlendRow(placed.ScanLine(int(py)) + placedOffset, row + std::size_t(left) * 3, blendBytes, opacity);
+    }
+    return result;
+}
+
+} // namespace
+
+bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
+{
+    document.undoBmp = document.workBmp;
+    if (document.joinDir < jdNew || document.joinDir > jdRight)
+        return false; // corner directions have no geometry: nothing is drawn anywhere
+
+    TABitmap placed;
+    placed.Assign(picture);
+    const TABitmap& old = document.workBmp;
+    TJoinGeometry g = Geometry(document, old.Width(), old.Height(), placed.Width(), placed.Height());
+    ApplyFlips(placed, document.flips);
+
+    unsigned opacity = 255;
+    if (document.joinPos == jpCustom && wizard) {
+        const TPlacement placement = wizard->RunPlacementWizard(document, placed);
+        if (placement.Rect.Left == PlacementCancelled)
+            return false;
+        g.rect = placement.Rect;
+        opacity = unsigned(std::clamp(placement.Opacity, 0, 255));
+    }
+    TABitmap result = Compose(old, placed, g, opacity);
+    document.workBmp = result;
+    return true;
+}
+
+bool JoinBlank(TImageDocument* document, TPlacementRequest* wizard)
+{
+    if (!document)
+        return false;
+    TABitmap blank(document->workBmp.Width(), document->workBmp.Height());
+    if (blank.Width() < 1)
+        return false;
+    return JoinPicture(*document, blank, wizard);
+}
+
+} // namespace gz

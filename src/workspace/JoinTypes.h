@@ -1,0 +1,26 @@
+#pragma once
+// The join settings of a document and their enumerations.
+
+#include "platform/Types.h"
+
+#include <string>
+
+namespace gz {
+
+enum TJoinDir { jdNew, jdUp, jdDown, jdLeft, jdRight, jdUpLeft, jdUpRight, jdDownLeft, jdDownRight };
+enum TJoinPos { jpStart, jpCenter, jpEnd, jpCustom };
+
+// Bits of the flips setting.
+constexpr int flipLR = 1; // mirror the new picture left-right
+constexpr int flipUB = 2; // mirror the new picture upside-down
+
+// Left coordinate of a placement that the user cancelled.
+constexpr int PlacementCancelled = -32768;
+
+// trunc(size * zoom / 100), computed in floating point.
+int ZoomedSize(int size, int zoom);
+
+// The status line text of a raster size: "幅 640 , 高さ 480".
+std::string SizeStatusText(int width, int height);
+
+} // namespace gz

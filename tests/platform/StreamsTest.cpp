@@ -1,0 +1,67 @@
+#include "platform/Exceptions.h"
+#include "platform/Streams.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+using namespace gz;
+
+TEST(MemoryStream, WritesReadsAndSeeks)
+{
+    TMemoryStream s;
+    s.WriteBuffer("hello", 5);
+    s.Seek(10, soBeginning);
+    s.WriteBuffer("!", 1);
+    EXPECT_EQ(s.Size(), 11);
+    EXPECT_EQ(s.Memory()[7], 0) << "a gap left by seeking past the end reads as zero";
+    s.Seek(-6, soEnd);
+    EXPECT_EQ(s.Position(), 5);
+    s.SetPosition(1);
+    char buf[4] = {};
+    s.ReadBuffer(buf, 3);
+    EXPECT_EQ(std::string(buf, 3), "ell");
+    s.SetPosition(9);
+    EXPECT_EQ(s.Read(buf, 4), 2u);
+    EXPECT_THROW(s.ReadBuffer(buf, 1), EReadError);
+    EXPECT_THROW(s.Seek(-1, soBeginning), EStreamError);
+}
+
+TEST(MemoryStream, ViewReadsInPlaceAndRefusesWrites)
+{
+    const char data[] = "abcdef";
+    TMemoryViewStream v(data, 6);
+    EXPECT_EQ(static_cast<const void*>(v.Memory()), static_cast<const void*>(data));
+    EXPECT_THROW(v.WriteBuffer("x", 1), EWriteError);
+    TMemoryStream copy;
+    copy.CopyFrom(v, 0);
+    EXPECT_EQ(copy.Size(), 6);
+    EXPECT_EQ(std::memcmp(copy.Memory(), data, 6), 0);
+}
+
+TEST(FileStream, RoundTripsAndNamesTheFileInErrors)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("gz-streams-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "a.bin").string();
+    {
+        TFileStream out(path, fmCreate);
+        out.WriteBuffer("0123456789", 10);
+        out.SetSize(4);
+        EXPECT_EQ(out.Size(), 4);
+    }
+    TMemoryStream in;
+    in.LoadFromFile(path);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(in.Memory()), 4), "0123");
+
+    try {
+        TFileStream missing((dir / "missing.bin").string(), fmOpenRead);
+        FAIL() << "opening a missing file must fail";
+    } catch (const EFOpenError& e) {
+        EXPECT_NE(std::string(e.what()).find("missing.bin"), std::string::npos);
+    }
+    EXPECT_THROW(TFileStream((dir / "no" / "such" / "dir.bin").string(), fmCreate), EFCreateError);
+    std::filesystem::remove_all(dir);
+}

@@ -1,0 +1,278 @@
+#include "platform/Canvas.h"
+#include "support/Rasters.h"
+#include "workspace/JoinEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace gz;
+using gz::test::FirstDifference;
+using gz::test::MakeBitmap;
+using gz::test::NoiseBitmap;
+
+namespace {
+
+TABitmap Raster(const TBitmap& bmp)
+{
+    TABitmap r;
+    r.Assign(bmp);
+    return r;
+}
+
+TABitmap Solid(int w, int h, TColor c)
+{
+    return Raster(MakeBitmap(w, h, [c](int, int) { return c; }));
+}
+
+TImageDocument Document(const TBitmap& picture, int dir, int pos = jpStart, int keep = 0, int flips = 0)
+{
+    TImageDocument doc;
+    doc.workBmp.Assign(picture);
+    doc.joinDir = dir;
+    doc.joinPos = pos;
+    doc.keepSize = keep;
+    doc.flips = flips;
+    return doc;
+}
+
+// The join written step by step the long way: full-size canvas, old raster drawn with the
+// canvas, new picture mirrored pixel by pixel, then laid in with BlendDraw.
+TABitmap ReferenceJoin(const TImageDocument& doc, const TBitmap& picture, const TRect* custom)
+{
+    const TABitmap& o = doc.workBmp;
+    const int ow = o.Width(), oh = o.Height(), nw = picture.Width(), nh = picture.Height();
+    const bool keep = doc.keepSize == 1;
+    int cw = nw, ch = nh;
+    if (keep)
+        cw = ow, ch = oh;
+    else if (doc.joinDir == jdUp || doc.joinDir == jdDown)
+        cw = std::max(ow, nw), ch = oh + nh;
+    else if (doc.joinDir == jdLeft || doc.joinDir == jdRight)
+        cw = ow + nw, ch = std::max(oh, nh);
+    TABitmap canvas(cw, ch);
+    TRect r{0, 0, nw, nh};
+    switch (doc.joinDir) {
+    case jdUp: canvas.Canvas().Draw(0, keep ? 0 : nh, o); break;
+    case jdDown:
+        canvas.Canvas().Draw(0, 0, o);
+        r = keep ? TRect{0, oh - nh, nw, oh} : TRect{0, oh, nw, oh + nh};
+        break;
+    case jdLeft: canvas.Canvas().Draw(keep ? 0 : nw, 0, o); break;
+    case jdRight:
+        canvas.Canvas().Draw(0, 0, o);
+        r = keep ? TRect{ow - nw, 0, ow, nh} : TRect{ow, 0, ow + nw, nh};
+        break;
+    }
+    const bool vertical = doc.joinDir == jdUp || doc.joinDir == jdDown;
+    const bool horizontal = doc.joinDir == jdLeft || doc.joinDir == jdRight;
+    if (doc.joinPos == jpCenter && vertical)
+        r.Left = cw / 2 - nw / 2;
+    if (doc.joinPos == jpCenter && horizontal)
+        r.Top = ch / 2 - nh / 2;
+    if (doc.joinPos == jpEnd && vertical)
+        r.Left = cw - nw;
+    if (doc.joinPos == jpEnd && horizontal)
+        r.Top = ch - nh;
+    if (custom)
+        r = *custom;
+    TABitmap placed(nw, nh);
+    for (int y = 0; y < nh; ++y)
+        for (int x = 0; x < nw; ++x) {
+            const int sx = (doc.flips & flipLR) ? nw - 1 - x : x;
+            const int sy = (doc.flips & flipUB) ? nh - 1 - y : y;
+            placed.SetPixel(x, y, picture.Pixel(sx, sy));
+        }
+    TABitmap result(canvas);
+    BlendDraw(placed, r.Left, r.Top, nw, nh, result, 255);
+    return result;
+}
+
+class FixedPlacement : public TPlacementRequest {
+public:
+    explicit FixedPlacement(TPlacement answer) : answer_(answer) {}
+    TPlacement RunPlacementWizard(const TImageDocument& doc, const TABitmap& placed) override
+    {
+        ++calls;
+        seenBase = doc.workBmp;
+        seenPlaced = placed;
+        return answer_;
+    }
+    int calls = 0;
+    TABitmap seenBase, seenPlaced;
+
+private:
+    TPlacement answer_;
+};
+
+} // namespace
+
+TEST(JoinEngine, MatchesTheStepByStepJoinForEverySetting)
+{
+    std::mt19937 rng(1234);
+    std::uniform_int_distribution<int> size(1, 23);
+    int cases = 0;
+    for (int dir = jdNew; dir <= jdRight; ++dir)
+        for (int keep = 0; keep <= 1; ++keep)
+            for (int pos = jpStart; pos <= jpEnd; ++pos)
+                for (int flips = 0; flips <= 3; ++flips)
+                    for (int round = 0; round < 4; ++round) {
+                        const TBitmap old = NoiseBitmap(size(rng), size(rng), std::uint32_t(rng()));
+                        const TBitmap pic = NoiseBitmap(size(rng), size(rng), std::uint32_t(rng()));
+                        TImageDocument doc = Document(old, dir, pos, keep, flips);
+                        const TABitmap want = ReferenceJoin(doc, pic, nullptr);
+                        ASSERT_TRUE(JoinPicture(doc, pic, nullptr));
+                        ASSERT_EQ(FirstDifference(doc.workBmp, want), "")
+                            << "dir " << dir << " keep " << keep << " pos " << pos << " flips " << flips << " old "
+                            << old.Width() << "x" << old.Height() << " new " << pic.Width() << "x" << pic.Height();
+                        ASSERT_EQ(FirstDifference(doc.undoBmp, old), "");
+                        ++cases;
+                    }
+    EXPECT_EQ(cases, 5 * 2 * 3 * 4 * 4);
+}
+
+TEST(JoinEngine, GrowingJoinsPlaceBothPicturesAndFillTheRestWhite)
+{
+    // Down, start: old 100 x 40 at the top, new 60 x 30 below it at the left.
+    TImageDocument doc = Document(Solid(100, 40, clBlack), jdDown);
+    ASSERT_TRUE(JoinPicture(doc, Solid(60, 30, RGBColor(10, 20, 30)), nullptr));
+    ASSERT_EQ(doc.workBmp.Width(), 100);
+    ASSERT_EQ(doc.workBmp.Height(), 70);
+    EXPECT_EQ(doc.workBmp.Pixel(99, 39), clBlack);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 40), RGBColor(10, 20, 30)) << "over white a picture arrives unchanged";
+    EXPECT_EQ(doc.workBmp.Pixel(59, 69), RGBColor(10, 20, 30));
+    EXPECT_EQ(doc.workBmp.Pixel(60, 40), clWhite);
+    EXPECT_EQ(doc.workBmp.Pixel(99, 69), clWhite);
+
+    // Right, end: new picture at (80, 20).
+    doc = Document(Solid(80, 50, clBlack), jdRight, jpEnd);
+    JoinPicture(doc, Solid(20, 30, RGBColor(1, 2, 3)), nullptr);
+    EXPECT_EQ(doc.workBmp.Width(), 100);
+    EXPECT_EQ(doc.workBmp.Pixel(80, 19), clWhite);
+    EXPECT_EQ(doc.workBmp.Pixel(80, 20), RGBColor(1, 2, 3));
+
+    // Centre: the old picture is never centred, only the new one.
+    doc = Document(Solid(50, 40, clBlack), jdDown, jpCenter);
+    JoinPicture(doc, Solid(100, 30, RGBColor(1, 2, 3)), nullptr);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 0), clBlack);
+    EXPECT_EQ(doc.workBmp.Pixel(50, 0), clWhite);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 40), RGBColor(1, 2, 3));
+}
+
+TEST(JoinEngine, CentreRoundsEachHalfDown)
+{
+    for (auto [canvasW, newW] : {std::pair{101, 50}, std::pair{100, 51}}) {
+        TImageDocument doc = Document(Solid(canvasW, 4, clBlack), jdDown, jpCenter);
+        JoinPicture(doc, Solid(newW, 2, RGBColor(9, 9, 9)), nullptr);
+        EXPECT_EQ(doc.workBmp.Pixel(24, 4), clWhite);
+        EXPECT_EQ(doc.workBmp.Pixel(25, 4), RGBColor(9, 9, 9));
+    }
+}
+
+TEST(JoinEngine, KeepSizeLaysTheNewPictureOverTheOld)
+{
+    TImageDocument doc = Document(Solid(40, 30, clBlack), jdRight, jpStart, 1);
+    JoinPicture(doc, Solid(60, 10, RGBColor(255, 128, 0)), nullptr);
+    EXPECT_EQ(doc.workBmp.Width(), 40);
+    EXPECT_EQ(doc.workBmp.Height(), 30);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 0), RGBColor(254, 127, 0)) << "brighter channels lose one level over black";
+    EXPECT_EQ(doc.workBmp.Pixel(39, 9), RGBColor(254, 127, 0));
+    EXPECT_EQ(doc.workBmp.Pixel(0, 10), clBlack);
+
+    doc = Document(Solid(40, 30, clWhite), jdUp, jpStart, 1);
+    JoinPicture(doc, Solid(10, 5, RGBColor(7, 200, 255)), nullptr);
+    EXPECT_EQ(doc.workBmp.Pixel(9, 4), RGBColor(7, 200, 255)) << "over white every value stays exact";
+    EXPECT_EQ(doc.workBmp.Pixel(10, 4), clWhite);
+}
+
+TEST(JoinEngine, BothFlipsTurnThePictureHalfway)
+{
+    const TBitmap abcd = MakeBitmap(2, 2, [](int x, int y) { return RGBColor(1 + x + 2 * y, 0, 0); });
+    TImageDocument doc = Document(TBitmap(), jdNew, jpStart, 0, flipLR | flipUB);
+    JoinPicture(doc, abcd, nullptr);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 0), RGBColor(4, 0, 0));
+    EXPECT_EQ(doc.workBmp.Pixel(1, 0), RGBColor(3, 0, 0));
+    EXPECT_EQ(doc.workBmp.Pixel(0, 1), RGBColor(2, 0, 0));
+    EXPECT_EQ(abcd.Pixel(0, 0), RGBColor(1, 0, 0)) << "the caller's picture is not mirrored";
+}
+
+TEST(JoinEngine, NewWindowJoinTakesAnyFormatAs24Bits)
+{
+    TBitmap pal(3, 2, pf4bit);
+    pal.SetPixel(1, 1, RGBColor(255, 0, 0));
+    TImageDocument doc;
+    ASSERT_TRUE(JoinPicture(doc, pal, nullptr));
+    EXPECT_EQ(doc.workBmp.PixelFormat(), pf24bit);
+    EXPECT_EQ(FirstDifference(doc.workBmp, pal), "");
+    EXPECT_TRUE(doc.undoBmp.Empty());
+    doc.Undo();
+    EXPECT_TRUE(doc.workBmp.Empty()) << "undo after the first picture empties the window";
+}
+
+TEST(JoinEngine, CustomPlacementUsesTheWizardsCornerAndOpacity)
+{
+    TImageDocument doc = Document(Solid(20, 10, clBlack), jdRight, jpCustom, 0, flipLR);
+    const TBitmap pic = MakeBitmap(4, 4, [](int x, int) { return RGBColor(x == 0 ? 200 : 100, 0, 0); });
+    FixedPlacement wizard({{-2, 3, 2, 7}, 128});
+    ASSERT_TRUE(JoinPicture(doc, pic, &wizard));
+    EXPECT_EQ(wizard.calls, 1);
+    EXPECT_EQ(wizard.seenPlaced.Pixel(3, 0), RGBColor(200, 0, 0)) << "the wizard sees the mirrored picture";
+    EXPECT_EQ(FirstDifference(wizard.seenBase, Solid(20, 10, clBlack)), "");
+    EXPECT_EQ(doc.workBmp.Width(), 24) << "the grown canvas stays";
+    EXPECT_EQ(doc.workBmp.Pixel(0, 3), RGBColor(50, 0, 0)) << "(128 * 100 + 128 * 0) >> 8";
+    EXPECT_EQ(doc.workBmp.Pixel(1, 3), RGBColor(100, 0, 0));
+    EXPECT_EQ(doc.workBmp.Pixel(2, 3), clBlack);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 2), clBlack);
+}
+
+TEST(JoinEngine, CancelledPlacementKeepsThePictureButTakesTheSnapshot)
+{
+    const TBitmap before = NoiseBitmap(5, 5, 7);
+    TImageDocument doc = Document(NoiseBitmap(3, 3, 1), jdLeft, jpCustom);
+    doc.workBmp.Assign(before);
+    FixedPlacement wizard({{PlacementCancelled, 0, 0, 0}, 255});
+    EXPECT_FALSE(JoinPicture(doc, NoiseBitmap(2, 2, 9), &wizard));
+    EXPECT_EQ(FirstDifference(doc.workBmp, before), "");
+    EXPECT_EQ(FirstDifference(doc.undoBmp, before), "");
+}
+
+TEST(JoinEngine, CornerDirectionsDrawNothing)
+{
+    for (int dir = jdUpLeft; dir <= jdDownRight; ++dir) {
+        const TBitmap before = NoiseBitmap(6, 4, std::uint32_t(dir));
+        TImageDocument doc = Document(before, dir);
+        EXPECT_FALSE(JoinPicture(doc, NoiseBitmap(3, 3, 1), nullptr));
+        EXPECT_EQ(FirstDifference(doc.workBmp, before), "");
+    }
+}
+
+TEST(JoinEngine, BlankJoinDoublesWithWhiteAndUndoRestores)
+{
+    const TBitmap pic = NoiseBitmap(7, 5, 3);
+    TImageDocument doc = Document(pic, jdUp, jpStart, 0, flipLR);
+    ASSERT_TRUE(JoinBlank(&doc, nullptr));
+    EXPECT_EQ(doc.workBmp.Width(), 7);
+    EXPECT_EQ(doc.workBmp.Height(), 10);
+    EXPECT_EQ(doc.workBmp.Pixel(6, 4), clWhite);
+    EXPECT_EQ(doc.workBmp.Pixel(6, 9), pic.Pixel(6, 4));
+
+    doc.joinDir = jdNew;
+    ASSERT_TRUE(JoinBlank(&doc, nullptr));
+    EXPECT_EQ(FirstDifference(doc.workBmp, Solid(7, 10, clWhite)), "");
+    doc.Undo();
+    doc.Undo();
+    EXPECT_EQ(doc.workBmp.Height(), 10) << "undo twice shows the same picture";
+    EXPECT_EQ(doc.workBmp.Pixel(6, 9), pic.Pixel(6, 4));
+
+    TImageDocument empty;
+    EXPECT_FALSE(JoinBlank(&empty, nullptr));
+    EXPECT_FALSE(JoinBlank(nullptr, nullptr));
+}
+
+TEST(JoinEngine, ZoomAndStatusHelpers)
+{
+    EXPECT_EQ(ZoomedSize(101, 33), 33);
+    EXPECT_EQ(ZoomedSize(640, 800), 5120);
+    EXPECT_EQ(ZoomedSize(7, 10), 0);
+    EXPECT_EQ(SizeStatusText(640, 480), "幅 640 , 高さ 480");
+}
