@@ -65,3 +65,28 @@ TEST(FileStream, RoundTripsAndNamesTheFileInErrors)
     EXPECT_THROW(TFileStream((dir / "no" / "such" / "dir.bin").string(), fmCreate), EFCreateError);
     std::filesystem::remove_all(dir);
 }
+
+#include "platform/SafeFile.h"
+
+TEST(SafeFile, ReplacesOnlyAfterACompleteWriteAndLeavesNoTemporary)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("gz-safe-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "out.bin").string();
+    WriteFileAtomically(path, [](TStream& s) { s.WriteBuffer("good", 4); });
+
+    EXPECT_THROW(WriteFileAtomically(path,
+                                     [](TStream& s) {
+                                         s.WriteBuffer("bad", 3);
+                                         throw EWriteError("disk full");
+                                     }),
+                 EWriteError);
+    TMemoryStream in;
+    in.LoadFromFile(path);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(in.Memory()), std::size_t(in.Size())), "good");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1)
+        << "no temporary file may stay behind";
+
+    EXPECT_THROW(WriteFileAtomically((dir / "missing" / "x.bin").string(), [](TStream&) {}), EFCreateError);
+    std::filesystem::remove_all(dir);
+}
