@@ -114,6 +114,9 @@ struct TKroPNGTime {
 #pragma pack(pop)
 static_assert(sizeof(TKroPNGTime) == 7);
 
+// The current time in Coordinated Universal Time.
+TKroPNGTime CurrentPNGTimeUTC();
+
 // A record passes when year > 0, month 1..12, day 1..31, hour 0..23, minute 0..59, second 0..60.
 constexpr bool IsValidPNGTime(const TKroPNGTime& t)
 {
