@@ -1,5 +1,9 @@
 #pragma once
-// Bitmap (BMP) files: the reader and writer behind TBitmap::LoadFromStream and SaveToStream.
+// Bitmap (BMP) files: the reader and writer behind TBitmap::LoadFromStream and SaveToStream,
+// and the decoder of device-independent bitmaps held in memory that icons share.
+
+#include <cstddef>
+#include <cstdint>
 
 namespace gz {
 
@@ -10,5 +14,38 @@ class TBitmap;
 void ReadBitmapFile(TStream& stream, TBitmap& bitmap);
 // Writes the bitmap as a bitmap file in its own pixel format.
 void WriteBitmapFile(TStream& stream, const TBitmap& bitmap);
+
+// Reads a bitmap file image held in memory, from its "BM" (or "BA" array) header on.
+// Returns the number of bytes the image occupies.
+std::size_t ReadBitmapFileImage(const std::uint8_t* data, std::size_t size, TBitmap& bitmap);
+
+// Largest raster a file may describe (width x height); larger ones are refused.
+constexpr std::uint64_t MaxDibPixels = std::uint64_t(1) << 28;
+
+struct TDibOptions {
+    // Where the info header starts in the buffer.
+    std::size_t headerOffset = 0;
+    // Where the pixels start in the buffer; 0: right after the colour table. An offset that
+    // points into the headers is ignored.
+    std::size_t bitsOffset = 0;
+    // Icon images: the header's height counts the colour rows and the mask rows, and the
+    // planes field is not checked.
+    bool iconImage = false;
+};
+
+struct TDibResult {
+    // The offset just past the pixel data in the buffer (for icons: where the mask begins).
+    std::size_t bitsEnd = 0;
+    // The colour rows are stored top row first.
+    bool topDown = false;
+    // Bits per pixel the file declares.
+    int bitCount = 0;
+};
+
+// Decodes the info header, colour masks, colour table and pixels of a device-independent
+// bitmap into bitmap, keeping the file's depth and colour table where the bitmap has a
+// matching format. 32-bit results carry the file's fourth byte (alpha where it has one).
+// Raises EInvalidGraphic with the reason on anything the buffer does not hold.
+TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptions& options, TBitmap& bitmap);
 
 } // namespace gz

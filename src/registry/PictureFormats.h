@@ -25,4 +25,7 @@ std::string BuildPictureFilter(const TGraphicClass& base);
 // a reader's own failure passes through unchanged.
 std::unique_ptr<TGraphic> LoadPictureByExtension(const std::string& fileName);
 
+// Puts the table back to its state on first use: the four built-in entries only. For tests.
+void ResetPictureFormats();
+
 } // namespace gz
