@@ -1,0 +1,117 @@
+#pragma once
+// TKroPNGReadStream: decodes a PNG file into a platform bitmap, and the transparency that a
+// single transparent colour cannot express into an 8-bit mask bitmap (0 opaque, 255 clear).
+//
+// Chunks are read in file order; at the first IDAT the whole image is inflated, unfiltered,
+// converted and stored row by row. Chunk CRCs are not checked; chunk lengths are trusted for
+// skipping, but no read leaves the chunk and no allocation depends on a length.
+
+#include "png/KroReadStream.h"
+#include "png/PngFormat.h"
+
+#include "platform/Types.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace gz {
+
+class TBitmap;
+class TKroPNGReadStream;
+
+// Row hook: called with every unfiltered row (without its filter byte) before it is converted;
+// it may change the row in place. rowNumber counts from 0 over all interlace passes.
+using TKroReadRowEvent = std::function<void(TKroPNGReadStream& reader, std::uint8_t* row, const std::string& key,
+                                            int rowNumber, int length)>;
+// Asked for the row key when a file says its rows were transformed; may change the key.
+using TKroRowKeyRequestEvent = std::function<void(TKroPNGReadStream& reader, std::string& key)>;
+
+class TKroPNGReadStream : public TKroCustomGraphicReadStream {
+public:
+    TKroPNGReadStream();
+    ~TKroPNGReadStream() override;
+
+    // ---- inputs ----
+    bool CheckSignature = true;
+    // Read colour files with sBIT 5,5,5 or 5,6,5 (8-bit samples) into a 16-bit bitmap.
+    bool ReadHighColor = false;
+    std::string RowKey;
+    TKroReadRowEvent OnReadRow;
+    TKroRowKeyRequestEvent OnRowKeyRequest;
+    // Records cleared at the start of a read and filled from tIME, cHRM and gIFg.
+    TKroPNGTime* TimeTarget = nullptr;
+    TKroPNGChromaticity* ChromaticityTarget = nullptr;
+    TKroPNGGifExtension* GifExtensionTarget = nullptr;
+    // Receives the transparency mask (8-bit, grey palette) when the file needs one.
+    TBitmap* MaskTarget = nullptr;
+
+    // ---- results ----
+    const std::string& Comment() const { return comment_; }
+    std::int32_t BackgroundColor() const { return backgroundColor_; }
+    std::int32_t TransparentColor() const { return transparentColor_; }
+    int Interlace() const { return interlace_; }
+    double Gamma() const { return gamma_; }
+    int PixelUnit() const { return pixelUnit_; }
+    std::int32_t PixelsPerUnitX() const { return pixelsX_; }
+    std::int32_t PixelsPerUnitY() const { return pixelsY_; }
+    std::int32_t SignificantBits() const { return significantBits_; }
+    int FileBits() const { return fileBits_; }
+    bool GrayScale() const { return grayScale_; }
+    bool HasAlpha() const { return hasAlpha_; }
+
+protected:
+    void ReadImage() override;
+
+private:
+    struct TDecoder;
+
+    void ResetResults();
+    void HandleChunk(std::uint32_t type);
+    void ReadHeader();
+    void ReadPalette();
+    void ReadTransparency();
+    void ReadBackground();
+    void ReadSignificantBits();
+    void ReadText();
+    void ReadPrivate();
+    void DecodeImage();
+    void ChooseOutputFormat();
+    void ResolvePaletteTransparency();
+    void PrepareMask();
+    void ApplyPaletteMask();
+
+    // Chunk data readers: nothing is read beyond the current chunk; missing bytes read as 0.
+    std::uint8_t ChunkU8();
+    std::uint16_t ChunkU16();
+    std::uint32_t ChunkU32();
+    // Sample value of a grey or colour chunk field reduced to 8 bits.
+    std::uint8_t SampleByte(std::uint16_t value) const;
+
+    // results
+    std::int32_t backgroundColor_ = -1;
+    std::int32_t transparentColor_ = -1;
+    int interlace_ = 0;
+    double gamma_ = 0;
+    std::int32_t significantBits_ = 0;
+    int fileBits_ = 0;
+    bool grayScale_ = false;
+    bool hasAlpha_ = false;
+
+    // chunk state
+    std::int64_t chunkLeft_ = 0;
+    bool headerSeen_ = false, paletteSeen_ = false, imageDone_ = false, privateSeen_ = false, endSeen_ = false;
+    bool alpha_ = false;
+    int baseType_ = 0; // 0 grey, 2 colour, 3 palette
+    int depth_ = 0;
+    int conversion_ = 0;
+    bool transparencyPending_ = false;
+    bool needMask_ = false;
+    bool maskPrepared_ = false;
+    std::string activeRowKey_;
+    std::array<std::uint8_t, 256> invertedAlpha_{};
+};
+
+} // namespace gz
