@@ -1,0 +1,276 @@
+#include "PluginKit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace spi {
+
+int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input)
+{
+    if (!source)
+        return SPI_OTHER_ERROR;
+    if ((flag & SPI_SOURCE_MASK) == SPI_SOURCE_MEMORY) {
+        if (position <= 0)
+            return SPI_NOT_SUPPORT;
+        input.data = reinterpret_cast<const std::uint8_t*>(source);
+        input.size = std::size_t(position);
+        return SPI_ALL_RIGHT;
+    }
+    if ((flag & SPI_SOURCE_MASK) != SPI_SOURCE_FILE || position < 0)
+        return SPI_OTHER_ERROR;
+    const int fd = ::open(source, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return SPI_FILE_READ_ERROR;
+    struct stat st {};
+    int result = SPI_ALL_RIGHT;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result = SPI_FILE_READ_ERROR;
+    } else if (std::uint64_t(st.st_size) <= std::uint64_t(position)) {
+        result = SPI_NOT_SUPPORT;
+    } else if (std::uint64_t(st.st_size) - std::uint64_t(position) > kMaxInputBytes) {
+        result = SPI_NO_MEMORY;
+    } else {
+        const std::size_t size = std::size_t(st.st_size - position);
+        input.storage.resize(size);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pread(fd, input.storage.data() + done, size - done, off_t(position) + off_t(done));
+            if (n <= 0) {
+                result = SPI_FILE_READ_ERROR;
+                break;
+            }
+            done += std::size_t(n);
+        }
+        input.data = input.storage.data();
+        input.size = size;
+    }
+    ::close(fd);
+    return result;
+}
+
+bool ByteReader::Skip(std::size_t n)
+{
+    if (!Has(n))
+        return false;
+    pos_ += n;
+    return true;
+}
+
+bool ByteReader::U8(std::uint8_t& v)
+{
+    if (!Has(1))
+        return false;
+    v = data_[pos_++];
+    return true;
+}
+
+bool ByteReader::LE16(std::uint16_t& v)
+{
+    if (!Has(2))
+        return false;
+    v = std::uint16_t(data_[pos_] | (data_[pos_ + 1] << 8));
+    pos_ += 2;
+    return true;
+}
+
+bool ByteReader::Bytes(std::size_t n, const std::uint8_t*& p)
+{
+    if (!Has(n))
+        return false;
+    p = data_ + pos_;
+    pos_ += n;
+    return true;
+}
+
+Dib::~Dib()
+{
+    if (infoHandle_) {
+        LocalUnlock(infoHandle_);
+        LocalFree(infoHandle_);
+    }
+    if (bitsHandle_) {
+        LocalUnlock(bitsHandle_);
+        LocalFree(bitsHandle_);
+    }
+}
+
+int Dib::Create(int width, int height, int bitCount, int colors)
+{
+    if (width <= 0 || height <= 0 || colors < 0 || colors > 256)
+        return SPI_OUT_OF_ORDER;
+    if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixels)
+        return SPI_NO_MEMORY;
+    const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
+    if (stride * std::uint64_t(height) > kMaxBitmapBytes)
+        return SPI_NO_MEMORY;
+    infoHandle_ = LocalAlloc(SUSIE_LMEM_ZEROINIT, sizeof(SusieBitmapInfoHeader) + 4 * std::size_t(colors));
+    bitsHandle_ = LocalAlloc(SUSIE_LMEM_ZEROINIT, std::size_t(stride * std::uint64_t(height)));
+    if (!infoHandle_ || !bitsHandle_)
+        return SPI_NO_MEMORY;
+    auto* header = static_cast<SusieBitmapInfoHeader*>(LocalLock(infoHandle_));
+    header->biSize = sizeof(SusieBitmapInfoHeader);
+    header->biWidth = width;
+    header->biHeight = height;
+    header->biPlanes = 1;
+    header->biBitCount = std::uint16_t(bitCount);
+    header->biCompression = 0;
+    header->biSizeImage = std::uint32_t(stride * std::uint64_t(height));
+    header->biClrUsed = std::uint32_t(colors);
+    colors_ = reinterpret_cast<std::uint8_t*>(header + 1);
+    bits_ = static_cast<std::uint8_t*>(LocalLock(bitsHandle_));
+    width_ = width;
+    height_ = height;
+    colorCount_ = colors;
+    stride_ = std::size_t(stride);
+    return SPI_ALL_RIGHT;
+}
+
+void Dib::SetColor(int index, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
+    if (index < 0 || index >= colorCount_)
+        return;
+    colors_[4 * index] = b;
+    colors_[4 * index + 1] = g;
+    colors_[4 * index + 2] = r;
+    colors_[4 * index + 3] = 0;
+}
+
+void Dib::SetGreyPalette()
+{
+    for (int i = 0; i < colorCount_; ++i) {
+        const auto v = std::uint8_t(colorCount_ > 1 ? i * 255 / (colorCount_ - 1) : 0);
+        SetColor(i, v, v, v);
+    }
+}
+
+void Dib::Release(SusieHandle* info, SusieHandle* bits)
+{
+    LocalUnlock(infoHandle_);
+    LocalUnlock(bitsHandle_);
+    *info = infoHandle_;
+    *bits = bitsHandle_;
+    infoHandle_ = bitsHandle_ = nullptr;
+}
+
+bool Progress::Step(std::int64_t done, std::int64_t total)
+{
+    if (!callback_)
+        return false;
+    // The callback takes 32-bit counts: scale large totals down.
+    while (total > 0x7FFFFFFF) {
+        total >>= 1;
+        done >>= 1;
+    }
+    return callback_(std::int32_t(done), std::int32_t(total), data_) != 0;
+}
+
+} // namespace spi
+
+// ---- the exported entry points -----------------------------------------------------------
+
+namespace {
+
+int CopyInfo(const char* text, char* buffer, std::int32_t length)
+{
+    if (!buffer || length <= 0)
+        return 0;
+    const std::size_t n = std::min<std::size_t>(std::strlen(text), std::size_t(length));
+    std::memcpy(buffer, text, n);
+    if (n < std::size_t(length))
+        buffer[n] = '\0';
+    return int(n);
+}
+
+int Decode(const char* source, std::intptr_t position, std::uint32_t flag, SusieHandle* info, SusieHandle* bits,
+           SusieProgressCallback callback, std::intptr_t data, bool preview)
+{
+    if (!info || !bits)
+        return SPI_OTHER_ERROR;
+    try {
+        spi::Input input;
+        if (const int r = spi::ReadInput(source, position, flag, input); r != SPI_ALL_RIGHT)
+            return r;
+        spi::Progress progress(callback, data);
+        if (progress.Step(0, 1))
+            return SPI_ABORT;
+        spi::Dib dib;
+        if (const int r = spi::PluginDecode(input.data, input.size, preview, dib, progress); r != SPI_ALL_RIGHT)
+            return r;
+        if (progress.Step(1, 1))
+            return SPI_ABORT;
+        dib.Release(info, bits);
+        return SPI_ALL_RIGHT;
+    } catch (const std::bad_alloc&) {
+        return SPI_NO_MEMORY;
+    } catch (...) {
+        return SPI_OTHER_ERROR;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+SUSIE_EXPORT int32_t GetPluginInfo(int32_t infoNumber, char* buffer, int32_t bufLength)
+{
+    if (infoNumber < 0)
+        return 0;
+    for (int32_t i = 0; spi::kPluginInfo[i]; ++i)
+        if (i == infoNumber)
+            return CopyInfo(spi::kPluginInfo[i], buffer, bufLength);
+    return 0;
+}
+
+SUSIE_EXPORT int32_t IsSupported(const char* fileName, const void* head)
+{
+    if (!head)
+        return 0;
+    try {
+        return spi::PluginIsSupported(fileName ? fileName : "", static_cast<const std::uint8_t*>(head)) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+SUSIE_EXPORT int32_t GetPictureInfo(const char* source, intptr_t position, uint32_t flag, SusiePictureInfo* info)
+{
+    if (!info)
+        return SPI_OTHER_ERROR;
+    try {
+        spi::Input input;
+        if (const int r = spi::ReadInput(source, position, flag, input); r != SPI_ALL_RIGHT)
+            return r;
+        SusiePictureInfo result{};
+        const int r = spi::PluginPictureInfo(input.data, input.size, result);
+        if (r == SPI_ALL_RIGHT) {
+            result.hInfo = nullptr;
+            std::memcpy(info, &result, sizeof result);
+        }
+        return r;
+    } catch (const std::bad_alloc&) {
+        return SPI_NO_MEMORY;
+    } catch (...) {
+        return SPI_OTHER_ERROR;
+    }
+}
+
+SUSIE_EXPORT int32_t GetPicture(const char* source, intptr_t position, uint32_t flag, SusieHandle* info,
+                                SusieHandle* bits, SusieProgressCallback progress, intptr_t data)
+{
+    return Decode(source, position, flag, info, bits, progress, data, false);
+}
+
+#ifdef SPI_HAS_PREVIEW
+SUSIE_EXPORT int32_t GetPreview(const char* source, intptr_t position, uint32_t flag, SusieHandle* info,
+                                SusieHandle* bits, SusieProgressCallback progress, intptr_t data)
+{
+    return Decode(source, position, flag, info, bits, progress, data, true);
+}
+#endif
+
+} // extern "C"

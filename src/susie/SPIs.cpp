@@ -1,0 +1,363 @@
+#include "susie/SPIs.h"
+
+#include "registry/PictureFormats.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace gz {
+namespace {
+
+TSPIs* singleInstance = nullptr;
+const TGraphicClass* defaultGraphicClass = nullptr;
+
+bool SameTextAscii(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = x - 'A' + 'a';
+        if (y >= 'A' && y <= 'Z')
+            y = y - 'A' + 'a';
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// The extension of a file name from its last ".", dot included; empty when that dot is not
+// after the last path separator.
+std::string FileExtension(const std::string& fileName)
+{
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string::npos)
+        return {};
+    const auto slash = fileName.rfind('/');
+    if (slash != std::string::npos && slash > dot)
+        return {};
+    return fileName.substr(dot);
+}
+
+template <class F>
+F Entry(const TDynamicLibrary& lib, const char* name)
+{
+    return reinterpret_cast<F>(lib.Symbol(name));
+}
+
+} // namespace
+
+// ---- errors ------------------------------------------------------------------------------
+
+ESPIFOpenErrorSPI::ESPIFOpenErrorSPI(const std::string& fileName)
+    : Exception(fileName + ":Susie Pluginがロードできませんでした")
+{
+}
+
+ESPIInvalidAPI::ESPIInvalidAPI(const std::string& entryPoint, const std::string& fileName)
+    : Exception(entryPoint + "は[" + fileName + "]では使えないSusie Plugin APIです")
+{
+}
+
+ESPIDupCreateSPIs::ESPIDupCreateSPIs() : Exception("TSPIs は複数生成できません") {}
+
+// ---- classes -----------------------------------------------------------------------------
+
+const TSPIClass& SPIClass()
+{
+    static const TSPIClass cls{"TSPI", nullptr, &TSPI::Construct<TSPI>};
+    return cls;
+}
+const TSPIClass& LoaderSPIClass()
+{
+    static const TSPIClass cls{"TLoaderSPI", &SPIClass(), &TSPI::Construct<TLoaderSPI>};
+    return cls;
+}
+const TSPIClass& InSPIClass()
+{
+    static const TSPIClass cls{"TInSPI", &LoaderSPIClass(), &TSPI::Construct<TInSPI>};
+    return cls;
+}
+const TSPIClass& AmSPIClass()
+{
+    static const TSPIClass cls{"TAmSPI", &LoaderSPIClass(), &TSPI::Construct<TAmSPI>};
+    return cls;
+}
+const TSPIClass& XnSPIClass()
+{
+    static const TSPIClass cls{"TXnSPI", &SPIClass(), &TSPI::Construct<TXnSPI>};
+    return cls;
+}
+
+// ---- TSPI --------------------------------------------------------------------------------
+
+TSPI::~TSPI() = default;
+
+std::unique_ptr<TSPI> TSPI::Create(const std::string& fileName) { return SPIClass().Create(fileName); }
+
+void TSPI::Open(const std::string& fileName)
+{
+    if (!library_.Load(fileName))
+        throw ESPIFOpenErrorSPI(fileName);
+    std::string reported = library_.ModuleFileName();
+    if (reported.size() > 255)
+        reported.clear(); // the platform answers within a 255-character buffer
+    fileName_ = reported.empty() ? fileName : reported;
+
+    entries_.GetPluginInfo = Entry<SusieGetPluginInfo>(library_, "GetPluginInfo");
+    entries_.ConfigurationDlg = Entry<SusieConfigurationDlg>(library_, "ConfigurationDlg");
+    entries_.IsSupported = Entry<SusieIsSupported>(library_, "IsSupported");
+    entries_.GetPictureInfo = Entry<SusieGetPictureInfo>(library_, "GetPictureInfo");
+    entries_.GetPicture = Entry<SusieGetPicture>(library_, "GetPicture");
+    entries_.GetPreview = Entry<SusieGetPreview>(library_, "GetPreview");
+    entries_.GetArchiveInfo = library_.Symbol("GetArchiveInfo");
+    entries_.GetFileInfo = library_.Symbol("GetFileInfo");
+    entries_.GetFile = library_.Symbol("GetFile");
+
+    CheckAPI();
+
+    bool present = false;
+    apiVersion_ = ReadInfo(0, present);
+    pluginName_ = ReadInfo(1, present);
+    // Pairs of patterns and description; numbering ends at the first gap.
+    for (std::int32_t n = 2; n > 0 && n < 0x7FFFFFFE; n += 2) {
+        bool hasPatterns = false, hasDescription = false;
+        std::string patterns = ReadInfo(n, hasPatterns);
+        if (!hasPatterns)
+            break;
+        std::string description = ReadInfo(n + 1, hasDescription);
+        if (!hasDescription)
+            break;
+        extensions_.push_back(std::move(patterns));
+        descriptions_.push_back(std::move(description));
+    }
+}
+
+std::string TSPI::ReadInfo(std::int32_t infoNumber, bool& present) const
+{
+    char buffer[256];
+    std::memset(buffer, 0, sizeof buffer);
+    present = GetPluginInfo(infoNumber, buffer, 255) > 0;
+    if (!present)
+        return {};
+    buffer[255] = '\0';
+    return std::string(buffer);
+}
+
+void TSPI::Require(const void* entryPoint, const char* name) const
+{
+    if (!entryPoint)
+        throw ESPIInvalidAPI(name, fileName_);
+}
+
+void TSPI::CheckAPI() const { Require(reinterpret_cast<const void*>(entries_.GetPluginInfo), "GetPluginInfo"); }
+
+std::int32_t TSPI::GetPluginInfo(std::int32_t infoNumber, char* buffer, std::int32_t bufLength) const
+{
+    Require(reinterpret_cast<const void*>(entries_.GetPluginInfo), "GetPluginInfo");
+    return entries_.GetPluginInfo(infoNumber, buffer, bufLength);
+}
+
+void TLoaderSPI::CheckAPI() const
+{
+    TSPI::CheckAPI();
+    Require(reinterpret_cast<const void*>(entries_.IsSupported), "IsSupported");
+}
+
+std::int32_t TLoaderSPI::IsSupported(const char* fileName, const void* head) const
+{
+    Require(reinterpret_cast<const void*>(entries_.IsSupported), "IsSupported");
+    return entries_.IsSupported(fileName, head);
+}
+
+void TInSPI::CheckAPI() const
+{
+    TLoaderSPI::CheckAPI();
+    Require(reinterpret_cast<const void*>(entries_.GetPictureInfo), "GetPictureInfo");
+    Require(reinterpret_cast<const void*>(entries_.GetPicture), "GetPicture");
+}
+
+std::int32_t TInSPI::GetPictureInfo(const char* source, std::intptr_t position, std::uint32_t flag,
+                                    SusiePictureInfo* info) const
+{
+    Require(reinterpret_cast<const void*>(entries_.GetPictureInfo), "GetPictureInfo");
+    return entries_.GetPictureInfo(source, position, flag, info);
+}
+
+std::int32_t TInSPI::GetPicture(const char* source, std::intptr_t position, std::uint32_t flag,
+                                SusieHandle* bitmapInfo, SusieHandle* bits, SusieProgressCallback progress,
+                                std::intptr_t data) const
+{
+    Require(reinterpret_cast<const void*>(entries_.GetPicture), "GetPicture");
+    return entries_.GetPicture(source, position, flag, bitmapInfo, bits, progress, data);
+}
+
+std::int32_t TInSPI::GetPreview(const char* source, std::intptr_t position, std::uint32_t flag,
+                                SusieHandle* bitmapInfo, SusieHandle* bits, SusieProgressCallback progress,
+                                std::intptr_t data) const
+{
+    Require(reinterpret_cast<const void*>(entries_.GetPreview), "GetPreview");
+    return entries_.GetPreview(source, position, flag, bitmapInfo, bits, progress, data);
+}
+
+void TAmSPI::CheckAPI() const
+{
+    TLoaderSPI::CheckAPI();
+    Require(entries_.GetArchiveInfo, "GetArchiveInfo");
+    Require(entries_.GetFileInfo, "GetFileInfo");
+    Require(entries_.GetFile, "GetFile");
+}
+
+// ---- TSPIs -------------------------------------------------------------------------------
+
+TSPIs::TSPIs()
+{
+    if (singleInstance)
+        throw ESPIDupCreateSPIs();
+    singleInstance = this;
+}
+
+TSPIs::~TSPIs()
+{
+    if (singleInstance == this)
+        singleInstance = nullptr;
+    Clear();
+}
+
+TSPIs* TSPIs::Instance() { return singleInstance; }
+
+void TSPIs::SetDefaultGraphicClass(const TGraphicClass* cls) { defaultGraphicClass = cls; }
+const TGraphicClass* TSPIs::DefaultGraphicClass() { return defaultGraphicClass; }
+
+void TSPIs::Loaded()
+{
+    if (AutoSearch)
+        Search("*.spi");
+}
+
+void TSPIs::Add(std::unique_ptr<TSPI> spi) { Insert(Count(), std::move(spi)); }
+
+void TSPIs::Insert(int index, std::unique_ptr<TSPI> spi)
+{
+    if (!spi)
+        throw std::invalid_argument("TSPIs::Insert: no plug-in");
+    if (index < 0 || index > Count())
+        throw std::out_of_range("TSPIs::Insert: list index out of bounds");
+    TSPI* added = spi.get();
+    list_.insert(list_.begin() + index, std::move(spi));
+    if (auto* in = dynamic_cast<TInSPI*>(added)) {
+        try {
+            RegisterFormats(*in);
+        } catch (...) {
+            // The caller sees the failure and must not find a half-added plug-in in the list.
+            const auto it = std::find_if(list_.begin(), list_.end(), [&](const auto& p) { return p.get() == added; });
+            if (it != list_.end())
+                list_.erase(it);
+            throw;
+        }
+    }
+}
+
+void TSPIs::Delete(int index)
+{
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("TSPIs::Delete: list index out of bounds");
+    if (GraphicForcedLoader == list_[std::size_t(index)].get())
+        GraphicForcedLoader = nullptr;
+    list_.erase(list_.begin() + index);
+}
+
+void TSPIs::Clear()
+{
+    while (!list_.empty())
+        Delete(0);
+}
+
+TSPI& TSPIs::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw std::out_of_range("TSPIs::Items: list index out of bounds");
+    return *list_[std::size_t(index)];
+}
+
+int TSPIs::IndexOf(const std::string& fileName) const
+{
+    for (std::size_t i = 0; i < list_.size(); ++i)
+        if (SameTextAscii(list_[i]->FileName(), fileName))
+            return int(i);
+    return -1;
+}
+
+void TSPIs::RegisterFormats(TInSPI& spi)
+{
+    const auto& extensions = spi.Extensions();
+    const auto& descriptions = spi.Descriptions();
+    for (std::size_t i = 0; i < extensions.size() && i < descriptions.size(); ++i) {
+        std::string rest = extensions[i];
+        while (!rest.empty()) {
+            std::string item;
+            if (const auto semi = rest.rfind(';'); semi != std::string::npos) {
+                item = rest.substr(semi + 1);
+                rest.erase(semi);
+            } else {
+                item = std::move(rest);
+                rest.clear();
+            }
+            const auto dot = item.find('.');
+            const std::string extension = dot == std::string::npos ? item : item.substr(dot + 1);
+            const TGraphicClass* cls = defaultGraphicClass;
+            if (OnPictureRegister)
+                OnPictureRegister(*this, spi, extension, descriptions[i], cls);
+            if (cls)
+                AppendPictureFormat(extension, descriptions[i], *cls);
+        }
+    }
+}
+
+void TSPIs::CollectLoaders(const std::vector<const TSPIClass*>& classes, const std::string& fileName,
+                           std::vector<TSPI*>& list) const
+{
+    const std::string ext = FileExtension(fileName);
+    for (const auto& spi : list_) {
+        const bool wanted = std::any_of(classes.begin(), classes.end(),
+                                        [&](const TSPIClass* c) { return c && spi->InheritsFrom(*c); });
+        if (!wanted)
+            continue;
+        bool claims = false;
+        if (!ext.empty())
+            for (const std::string& entry : spi->Extensions()) {
+                const auto dot = entry.rfind('.');
+                if (dot != std::string::npos && SameTextAscii(entry.substr(dot), ext)) {
+                    claims = true;
+                    break;
+                }
+            }
+        if (claims)
+            list.insert(list.begin(), spi.get());
+        else
+            list.push_back(spi.get());
+    }
+}
+
+std::unique_ptr<TSPI> TSPIs::CreateSPI(const std::string& fileName)
+{
+    try {
+        const std::unique_ptr<TSPI> plain = TSPI::Create(fileName);
+        const TSPIClass* cls = &SPIClass();
+        if (plain->APIVersion() == "00IN")
+            cls = &InSPIClass();
+        else if (plain->APIVersion() == "00AM")
+            cls = &AmSPIClass();
+        else if (plain->APIVersion() == "00XN")
+            cls = &XnSPIClass();
+        return cls->Create(fileName); // the plain object goes after: the library stays loaded
+    } catch (const ESPIFOpenErrorSPI&) {
+        return nullptr;
+    } catch (const ESPIInvalidAPI&) {
+        return nullptr;
+    }
+}
+
+} // namespace gz
