@@ -43,6 +43,8 @@ public:
 
     // Nearest-neighbour copy of source stretched into r; what the bitmap's Draw calls.
     void StretchDrawBitmap(const TRect& r, const TBitmap& source);
+    // The bitmap this canvas draws on, for pictures that render their own pixels.
+    TBitmap& Bitmap() const { return bitmap_; }
 
 private:
     void PlotRowSpan(int y, int x0, int x1, TColor c);
