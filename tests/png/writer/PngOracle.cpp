@@ -121,23 +121,10 @@ void OnError(png_structp png, png_const_charp message)
 
 void OnWarning(png_structp, png_const_charp) {}
 
-} // namespace
-
-Decoded DecodeWithLibpng(const Bytes& file)
+// The reading steps, kept out of the function that calls setjmp so that no local of that
+// function changes between setjmp and a longjmp.
+[[gnu::noinline]] void ReadImage(png_structp png, png_infop info, Decoded& d)
 {
-    Decoded d;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.error, OnError, OnWarning);
-    png_infop info = png_create_info_struct(png);
-    ReadSource source{&file, 0};
-    std::vector<png_bytep> rows;
-    std::vector<std::uint32_t> pixels;
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_read_struct(&png, &info, nullptr);
-        if (d.error.empty())
-            d.error = "libpng failed";
-        return d;
-    }
-    png_set_read_fn(png, &source, ReadFromMemory);
     png_read_info(png, info);
     d.width = int(png_get_image_width(png, info));
     d.height = int(png_get_image_height(png, info));
@@ -150,13 +137,34 @@ Decoded DecodeWithLibpng(const Bytes& file)
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    pixels.resize(std::size_t(d.width) * d.height);
+    d.rgba.assign(std::size_t(d.width) * d.height, 0);
+    std::vector<png_bytep> rows;
     for (int y = 0; y < d.height; ++y)
-        rows.push_back(reinterpret_cast<png_bytep>(&pixels[std::size_t(y) * d.width]));
+        rows.push_back(reinterpret_cast<png_bytep>(&d.rgba[std::size_t(y) * d.width]));
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
+}
+
+bool ReadGuarded(png_structp png, png_infop info, Decoded& d)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    ReadImage(png, info, d);
+    return true;
+}
+
+} // namespace
+
+Decoded DecodeWithLibpng(const Bytes& file)
+{
+    Decoded d;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.error, OnError, OnWarning);
+    png_infop info = png_create_info_struct(png);
+    ReadSource source{&file, 0};
+    png_set_read_fn(png, &source, ReadFromMemory);
+    if (!ReadGuarded(png, info, d) && d.error.empty())
+        d.error = "libpng failed";
     png_destroy_read_struct(&png, &info, nullptr);
-    d.rgba = std::move(pixels);
     return d;
 }
 

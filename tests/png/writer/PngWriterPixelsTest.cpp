@@ -140,9 +140,10 @@ TEST_P(PngWriterPixels, LibpngDecodesTheSourceForEveryFilterMode)
                     << "pixel " << x << ", " << y;
 
         const auto types = FilterBytes(InflateImageData(ParseChunks(f)), w, h, pixelBits, interlace);
-        if (mode >= 1)
+        if (mode >= 1) {
             for (int t : types)
                 ASSERT_EQ(t, mode >= 2 && mode <= 5 ? mode - 1 : 0);
+        }
     }
 }
 
