@@ -110,19 +110,18 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
     });
 
     ReportStart(progress);
-    d.session.Run([&] { jpeg_start_decompress(&c); });
-    if (c.output_components != (quantised ? 1 : 3))
-        throw EJPEG(JERR_CONVERSION_NOTIMPL);
-
-    const int width = int(c.output_width), height = int(c.output_height);
-    out.AllocateUninitialized(width, height, quantised ? pf8bit : pf24bit);
-    if (quantised && c.colormap)
-        out.SetPalette(PaletteOfColourMap(c));
-
-    std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[std::size_t(y)] = out.ScanLine(y);
+    std::vector<JSAMPROW> rows;
     try {
+        d.session.Run([&] { jpeg_start_decompress(&c); });
+        if (c.output_components != (quantised ? 1 : 3))
+            throw EJPEG(JERR_CONVERSION_NOTIMPL);
+        const int width = int(c.output_width), height = int(c.output_height);
+        out.AllocateUninitialized(width, height, quantised ? pf8bit : pf24bit);
+        if (quantised && c.colormap)
+            out.SetPalette(PaletteOfColourMap(c));
+        rows.resize(std::size_t(height));
+        for (int y = 0; y < height; ++y)
+            rows[std::size_t(y)] = out.ScanLine(y);
         d.session.Run([&] {
             while (c.output_scanline < c.output_height) {
                 const JDIMENSION lines =
@@ -132,8 +131,8 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
             jpeg_finish_decompress(&c);
         });
     } catch (...) {
-        for (int y = int(c.output_scanline); y < height; ++y)
-            std::memset(rows[std::size_t(y)], 0, out.RowBytes());
+        for (std::size_t y = c.output_scanline; y < rows.size(); ++y) // rows the library never reached
+            std::memset(rows[y], 0, out.RowBytes());
         ReportEnd(progress, false);
         throw;
     }
