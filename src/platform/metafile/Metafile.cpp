@@ -8,6 +8,7 @@
 #include "platform/metafile/MetafileHeader.h"
 #include "platform/metafile/Playback.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -159,6 +160,17 @@ const TGraphicClass& MetafileClass()
 {
     static const TGraphicClass cls{"TMetafile", &GraphicBaseClass(), [] { return std::make_unique<TMetafile>(); }};
     return cls;
+}
+
+void StartHeadlessFontSupport()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 3;
+    static char name[] = "gazorin", option[] = "-platform", platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    // Deliberately never destroyed: it lives until the process ends.
+    new QGuiApplication(argc, argv);
 }
 
 } // namespace gz

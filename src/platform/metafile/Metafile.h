@@ -46,4 +46,9 @@ private:
 // The class of TMetafile, registered for "wmf" and "emf".
 const TGraphicClass& MetafileClass();
 
+// Metafile text needs the font database, which exists only inside a GUI application; without
+// one, text records draw nothing. Programs that have no window (command-line tools, tests,
+// fuzzers) call this once to start a windowless application for the rest of the run.
+void StartHeadlessFontSupport();
+
 } // namespace gz

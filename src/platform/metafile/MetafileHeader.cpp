@@ -105,7 +105,7 @@ MetafileHeader ReadEmf(const RecordReader& file)
         throw EInvalidGraphic("Not a metafile: the enhanced metafile header is not valid");
     MetafileHeader h;
     h.Kind = MetafileKind::Emf;
-    h.ObjectCount = file.U16(48);
+    h.ObjectCount = file.U16(56);
     const double boundsL = file.I32(8), boundsT = file.I32(12), boundsR = file.I32(16), boundsB = file.I32(20);
     const double frameL = file.I32(24), frameT = file.I32(28), frameR = file.I32(32), frameB = file.I32(36);
     const double devX = file.I32(72), devY = file.I32(76), mmX = file.I32(80), mmY = file.I32(84);
