@@ -267,7 +267,7 @@ std::uint8_t* TKroCustomGraphicReadStream::PaletteBuffer()
     return palette_.get();
 }
 
-void TKroCustomGraphicReadStream::PrepareBitmap()
+void TKroCustomGraphicReadStream::PrepareBitmap(bool zeroPixels)
 {
     TBitmap& bmp = *bitmap_;
     TPixelFormat pf = pf24bit;
@@ -283,8 +283,9 @@ void TKroCustomGraphicReadStream::PrepareBitmap()
     bmp.Clear();
     bmp.SetTransparent(false);
     bmp.AllocateUninitialized(width_, height_, pf);
-    for (int y = 0; y < height_; ++y)
-        std::memset(bmp.ScanLine(y), 0, bmp.RowBytes());
+    if (zeroPixels)
+        for (int y = 0; y < height_; ++y)
+            std::memset(bmp.ScanLine(y), 0, bmp.RowBytes());
     if (palette_) {
         std::vector<TPaletteEntry> entries(std::size_t(std::clamp(paletteCount_, 0, 256)));
         for (std::size_t i = 0; i < entries.size(); ++i)

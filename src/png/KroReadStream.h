@@ -97,8 +97,9 @@ protected:
     virtual void ReadImage() = 0;
 
     // Clears the target bitmap and gives it the format for OutputBits, the size and, when
-    // palette entries were collected, that palette. Pixels start out zero.
-    void PrepareBitmap();
+    // palette entries were collected, that palette. Pixels start out zero unless the caller
+    // writes (or clears) every row itself.
+    void PrepareBitmap(bool zeroPixels = true);
 
     // Palette collected while reading: entry i as blue, green, red, 0.
     std::uint8_t* PaletteBuffer();

@@ -434,7 +434,7 @@ void TKroPNGReadStream::ResolvePaletteTransparency()
     }
 }
 
-void TKroPNGReadStream::PrepareMask()
+void TKroPNGReadStream::PrepareMask(bool zeroPixels)
 {
     if (!MaskTarget || MaskTarget == Target() || !(alpha_ || needMask_))
         return;
@@ -442,8 +442,9 @@ void TKroPNGReadStream::PrepareMask()
     mask.Clear();
     mask.SetTransparent(false);
     mask.AllocateUninitialized(width_, height_, pf8bit);
-    for (int y = 0; y < height_; ++y)
-        std::memset(mask.ScanLine(y), 0, mask.RowBytes());
+    if (zeroPixels)
+        for (int y = 0; y < height_; ++y)
+            std::memset(mask.ScanLine(y), 0, mask.RowBytes());
     mask.SetPalette(GreyPalette(256));
     maskPrepared_ = true;
 }
@@ -477,6 +478,9 @@ void TKroPNGReadStream::DecodeImage()
     if (inflateInit(&d.zs) != Z_OK)
         throw EKroPNG(kMsgZlib);
     d.open = true;
+    // The reader stops at the last row and never looks at the stream's Adler-32 check value,
+    // so zlib need not compute it.
+    inflateValidate(&d.zs, 0);
 
     ChooseOutputFormat();
     if (transparencyPending_)
@@ -490,8 +494,10 @@ void TKroPNGReadStream::DecodeImage()
     const bool hooked = !activeRowKey_.empty() && OnReadRow;
 
     try {
-        PrepareBitmap();
-        PrepareMask();
+        // Rows of a plain image are all written in turn; those a failed read leaves out are
+        // cleared below. Interlaced images fill in over the passes and start out cleared.
+        PrepareBitmap(interlaced);
+        PrepareMask(interlaced || !alpha_);
         d.cur.resize(fullRowBytes + 1);
         d.prev.resize(fullRowBytes + 1);
         if (hooked)
@@ -551,6 +557,23 @@ void TKroPNGReadStream::DecodeImage()
         }
     };
 
+    // Clears the rows of a plain image that a failed or stopped read did not reach.
+    int rowsStored = interlaced ? height_ : 0;
+    struct TClearRest {
+        TBitmap& image;
+        TBitmap* mask;
+        const int& from;
+        int height;
+        ~TClearRest()
+        {
+            for (int y = from; y < height; ++y) {
+                std::memset(image.ScanLine(y), 0, image.RowBytes());
+                if (mask)
+                    std::memset(mask->ScanLine(y), 0, mask->RowBytes());
+            }
+        }
+    } clearRest{image, mask, rowsStored, height_};
+
     std::int64_t rowCounter = 0;
     for (int p = 0; p < passes && !Stopped(); ++p) {
         const std::int64_t passWidth = interlaced ? PassColumns(p, width_) : width_;
@@ -574,6 +597,7 @@ void TKroPNGReadStream::DecodeImage()
             if (!interlaced) {
                 pngrows::ConvertRow(conversion, src, rowBytes, std::size_t(passWidth), image.ScanLine(y),
                                     mask ? mask->ScanLine(y) : nullptr);
+                rowsStored = y + 1;
             } else {
                 pngrows::ConvertRow(conversion, src, rowBytes, std::size_t(passWidth), d.converted.data(),
                                     mask ? d.maskRow.data() : nullptr);
