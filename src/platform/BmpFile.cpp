@@ -344,6 +344,8 @@ TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptio
     if (options.iconImage)
         height /= 2;
     const bool rle = h.compression == BI_RLE8 || h.compression == BI_RLE4;
+    if (rle && options.iconImage)
+        Invalid("compressed icon images are not supported");
     if (rle && topDown)
         Invalid("compressed bitmaps cannot be stored top row first");
     if (std::uint64_t(h.width) * std::uint64_t(height) > MaxDibPixels)

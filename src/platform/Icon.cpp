@@ -107,7 +107,14 @@ TBitmap DecodeBitmapImage(const Candidate& c)
     TBitmap colour;
     TDibOptions options;
     options.iconImage = true;
-    const TDibResult dib = DecodeDib(c.data, c.size, options, colour);
+    TDibResult dib;
+    try {
+        dib = DecodeDib(c.data, c.size, options, colour);
+    } catch (const EInvalidGraphic& e) { // say that it is the icon that is broken
+        const std::string message = e.what();
+        const std::size_t colon = message.find(": ");
+        Invalid(colon == std::string::npos ? message : message.substr(colon + 2));
+    }
     if (colour.Empty())
         Invalid("the image has no pixels");
     const int w = colour.Width(), h = colour.Height();
@@ -190,6 +197,14 @@ TBitmap ReadIcon(const std::uint8_t* data, std::size_t size)
 void SetIconPngDecoder(TIconPngDecoder decoder) { PngDecoder() = std::move(decoder); }
 
 TIcon::TIcon() : image_(0, 0, pf32bit) { TGraphic::SetTransparent(true); }
+
+TIcon::TIcon(const TIcon& other) : TGraphic(), image_(other.image_) { TGraphic::SetTransparent(true); }
+
+TIcon& TIcon::operator=(const TIcon& other)
+{
+    Assign(other);
+    return *this;
+}
 
 void TIcon::LoadFromStream(TStream& stream)
 {

@@ -17,6 +17,9 @@ namespace gz {
 class TIcon : public TGraphic {
 public:
     TIcon();
+    // Copies share the image's pixel storage.
+    TIcon(const TIcon& other);
+    TIcon& operator=(const TIcon& other);
 
     std::string ClassName() const override { return "TIcon"; }
 
