@@ -216,4 +216,33 @@ QImage DecodeDib(const DibSource& source, const std::vector<QRgb>& palette, bool
     }
 }
 
+QImage DecodeBitmap16(const RecordReader& bitmap, QRgb zeroColor, QRgb oneColor)
+{
+    try {
+        const std::int64_t w = bitmap.I16(2), h = bitmap.I16(4);
+        const std::size_t stride = bitmap.U16(6);
+        const int bits = bitmap.U8(9);
+        if (w <= 0 || h <= 0 || w * h > kMaxDibPixels || (bits != 1 && bits != 24 && bits != 32) ||
+            stride < (std::size_t(w) * bits + 7) / 8)
+            return {};
+        const RecordReader rows = bitmap.Sub(10, stride * std::size_t(h));
+        QImage image(int(w), int(h), QImage::Format_RGB32);
+        if (image.isNull())
+            return {};
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* row = rows.Data() + stride * std::size_t(y);
+            QRgb* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                if (bits == 1)
+                    out[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? oneColor : zeroColor;
+                else
+                    out[x] = qRgb(row[x * (bits / 8) + 2], row[x * (bits / 8) + 1], row[x * (bits / 8)]);
+            }
+        }
+        return image;
+    } catch (const RecordTruncated&) {
+        return {};
+    }
+}
+
 } // namespace gz::metafile

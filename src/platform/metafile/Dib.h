@@ -26,4 +26,8 @@ struct DibSource {
 QImage DecodeDib(const DibSource& source, const std::vector<QRgb>& palette, bool withAlpha = false,
                  bool* bottomUp = nullptr);
 
+// The device-dependent bitmaps of old WMF blits (a 10-byte header, then rows top first):
+// 1 bit per pixel draws in the text (0) and background (1) colours, 24 and 32 bits directly.
+QImage DecodeBitmap16(const RecordReader& bitmap, QRgb zeroColor, QRgb oneColor);
+
 } // namespace gz::metafile

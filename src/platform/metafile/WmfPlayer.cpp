@@ -22,7 +22,7 @@ enum WmfFunction : std::uint16_t {
     kCreateBrushIndirect = 0x02FC, kPolygon = 0x0324, kPolyline = 0x0325, kScaleWindowExt = 0x0410,
     kScaleViewportExt = 0x0412, kExcludeClipRect = 0x0415, kIntersectClipRect = 0x0416, kEllipse = 0x0418,
     kRectangle = 0x041B, kSetPixel = 0x041F, kFrameRegion = 0x0429, kTextOut = 0x0521, kPolyPolygon = 0x0538,
-    kRoundRect = 0x061C, kPatBlt = 0x061D, kCreateRegion = 0x06FF, kArc = 0x0817, kPie = 0x081A,
+    kRoundRect = 0x061C, kPatBlt = 0x061D, kBitBlt = 0x0922, kStretchBlt = 0x0B23, kCreateRegion = 0x06FF, kArc = 0x0817, kPie = 0x081A,
     kChord = 0x0830, kDibBitBlt = 0x0940, kExtTextOut = 0x0A32, kDibStretchBlt = 0x0B41,
     kSetDibToDev = 0x0D33, kStretchDib = 0x0F43,
 };
@@ -139,6 +139,27 @@ void WmfPlayer::Blit(const RecordReader& p, std::uint16_t function)
     bool fromBottom = false; // source y counts from the bottom of a bottom-up bitmap
     bool paletteIndices = false;
     switch (function) {
+    case kBitBlt:
+    case kStretchBlt: {
+        // Old blits carry a device-dependent bitmap; without one they are pattern operations.
+        const bool stretch = function == kStretchBlt;
+        if (p.Size() <= (stretch ? 22u : 18u)) {
+            const std::size_t at = stretch ? 14 : 10;
+            device_.PatBlt(QRectF(p.I16(at + 6), p.I16(at + 4), p.I16(at + 2), p.I16(at)), rop);
+            return;
+        }
+        const std::size_t at = stretch ? 20 : 16;
+        const QImage image = DecodeBitmap16(p.Sub(at, p.Size() - at), device_.State().TextColor.rgb(),
+                                            device_.State().BkColor.rgb());
+        if (image.isNull())
+            return;
+        dest = stretch ? QRectF(p.I16(18), p.I16(16), p.I16(14), p.I16(12)) : QRectF(p.I16(14), p.I16(12), p.I16(10), p.I16(8));
+        src = stretch ? QRectF(p.I16(10), p.I16(8), p.I16(6), p.I16(4)) : QRectF(p.I16(6), p.I16(4), p.I16(10), p.I16(8));
+        // A source larger than the bitmap means the whole bitmap, stretched onto the destination.
+        src = src.intersected(QRectF(image.rect()));
+        device_.DrawBitmap(dest, image, src, rop);
+        return;
+    }
     case kDibBitBlt:
         if (p.Size() < 28) { // no bitmap: a pattern operation
             device_.PatBlt(QRectF(p.I16(16), p.I16(14), p.I16(12), p.I16(10)), rop);
@@ -330,6 +351,8 @@ void WmfPlayer::Play(std::uint16_t function, const RecordReader& p)
         break;
     }
     case kPatBlt: d.PatBlt(QRectF(p.I16(10), p.I16(8), p.I16(6), p.I16(4)), p.U32(0)); break;
+    case kBitBlt:
+    case kStretchBlt:
     case kDibBitBlt:
     case kDibStretchBlt:
     case kStretchDib:
