@@ -413,7 +413,7 @@ void EmfPlayer::Play(std::uint32_t type, const RecordReader& r)
     case kCreatePalette: {
         GdiPalette palette;
         const std::size_t count = r.U16(14);
-        for (std::size_t i = 0; i < count && r.Has(16 + 4 * i, 4); ++i)
+        for (std::size_t i = 0; i < std::min(count, kMaxPaletteEntries) && r.Has(16 + 4 * i, 4); ++i)
             palette.Colors.push_back(qRgb(r.U8(16 + 4 * i), r.U8(17 + 4 * i), r.U8(18 + 4 * i)));
         if (objects_.size() < kMaxObjects)
             objects_[r.U32(8)] = std::move(palette);

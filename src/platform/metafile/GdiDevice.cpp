@@ -10,8 +10,10 @@ namespace {
 
 // Coordinates beyond this many output pixels are treated as garbage and not drawn.
 constexpr double kMaxOutputCoordinate = 1e8;
-// Clip paths more complex than this fall back to their bounding rectangle.
-constexpr int kMaxClipElements = 20000;
+// Clip paths more complex than this fall back to their bounding rectangle, and so do clip
+// regions of more rectangles: combining paths costs more than linear time.
+constexpr int kMaxClipElements = 4000;
+constexpr std::size_t kMaxClipRects = 1000;
 constexpr std::size_t kMaxSavedStates = 4096;
 
 bool AxisAligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0; }
@@ -706,7 +708,12 @@ void GdiDevice::SelectClipRegion(const GdiRegion* region, int mode)
         }
         return;
     }
-    const QPainterPath rects = RectsPath(region->Rects);
+    QPainterPath rects = RectsPath(region->Rects);
+    if (region->Rects.size() > kMaxClipRects) {
+        const QRectF bounds = rects.boundingRect();
+        rects = QPainterPath();
+        rects.addRect(bounds);
+    }
     CombineClip(IsEmf() ? deviceToOutput_.map(rects) : MapToOutput(rects), mode);
 }
 

@@ -54,6 +54,9 @@ struct GdiFont {
     QString Face;
 };
 
+// Palettes keep at most this many entries (saved drawing states copy them).
+constexpr std::size_t kMaxPaletteEntries = 256;
+
 struct GdiPalette {
     std::vector<QRgb> Colors;
 };

@@ -72,7 +72,7 @@ void GdiDevice::TextOut(QPointF ref, const TextRun& run, int options, const QRec
     const double cell = s.Font.Height == 0 ? 16 * std::sqrt(std::fabs(deviceToOutput_.determinant()))
                                            : std::fabs(s.Font.Height) * yScale;
     const double pixelSize = s.Font.Height > 0 ? cell * 0.87 : cell;
-    if (!std::isfinite(pixelSize) || pixelSize < 0.5 || pixelSize > 4096 || !std::isfinite(origin.x()) ||
+    if (!std::isfinite(pixelSize) || pixelSize < 0.5 || pixelSize > 2048 || !std::isfinite(origin.x()) ||
         !std::isfinite(origin.y()) || std::fabs(origin.x()) > kMaxTextOrigin ||
         std::fabs(origin.y()) > kMaxTextOrigin)
         return;

@@ -3,6 +3,7 @@
 #include "platform/Exceptions.h"
 #include "platform/metafile/RecordReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -18,7 +19,8 @@ constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
 
 int PixelsFrom(double extent)
 {
-    return int(std::lround(std::fabs(extent)));
+    // Anything this large is refused by CheckPictureSize anyway.
+    return int(std::lround(std::min(std::fabs(extent), 1e9)));
 }
 
 void CheckPictureSize(int width, int height)

@@ -251,7 +251,7 @@ void WmfPlayer::Play(std::uint16_t function, const RecordReader& p)
     case kCreatePalette: {
         GdiPalette palette;
         const std::size_t count = p.U16(2);
-        for (std::size_t i = 0; i < count && p.Has(4 + 4 * i, 4); ++i)
+        for (std::size_t i = 0; i < std::min(count, kMaxPaletteEntries) && p.Has(4 + 4 * i, 4); ++i)
             palette.Colors.push_back(qRgb(p.U8(4 + 4 * i), p.U8(5 + 4 * i), p.U8(6 + 4 * i)));
         objects_.Create(std::move(palette));
         break;
