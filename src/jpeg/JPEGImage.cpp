@@ -40,8 +40,16 @@ void TJPEGImage::ReadData(TStream& stream, std::int64_t size)
     bitmapIsSource_ = false;
     auto data = std::make_unique<TMemoryStream>();
     if (size > 0) {
-        data->SetSize(size);
-        stream.ReadBuffer(data->Memory(), std::size_t(size));
+        if (auto* memory = dynamic_cast<TCustomMemoryStream*>(&stream)) {
+            // Straight from the source's memory, without clearing the copy first.
+            const std::int64_t from = memory->Position();
+            data->Write(memory->Memory() + from, std::size_t(size));
+            memory->SetPosition(from + size);
+        } else {
+            data->SetSize(size);
+            stream.ReadBuffer(data->Memory(), std::size_t(size));
+        }
+        data->SetPosition(0);
     }
     image_->Data = std::move(data);
     if (size > 0) {

@@ -169,6 +169,23 @@ TEST(JPEGImage, ProgressiveOutputHasSeveralScansAndReadsBackAsProgressive)
     EXPECT_FALSE(back.Progressive());
 }
 
+TEST(JPEGImage, GreyEncodingWritesOneComponentAndSavesToAFile)
+{
+    TJPEGImage jpeg;
+    jpeg.Assign(Quarters(pf24bit));
+    jpeg.SetGrayScale(true);
+    const auto path = std::filesystem::temp_directory_path() / "gazorin-jpeg-test.jpg";
+    jpeg.SaveToFile(path.string());
+    EXPECT_TRUE(jpeg.Data().Gray);
+
+    TJPEGImage back;
+    back.LoadFromFile(path.string());
+    std::filesystem::remove(path);
+    EXPECT_TRUE(back.Data().Gray);
+    EXPECT_EQ(back.Bitmap().PixelFormat(), pf8bit);
+    EXPECT_EQ(back.Width(), 64);
+}
+
 // Files that load and decode, and files the library refuses with its own message code.
 struct SampleCase {
     const char* file;
