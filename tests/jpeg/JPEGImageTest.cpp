@@ -353,6 +353,11 @@ TEST(JPEGImage, AShortWriteRaisesTheLibraryWriteError)
             EXPECT_EQ(e.MessageCode(), JERR_FILE_WRITE);
         }
     }
+    // A stream that raises its own error keeps it: it passes through the library unchanged.
+    struct FailingStream : TMemoryStream {
+        std::size_t Write(const void*, std::size_t) override { throw EWriteError("disk full"); }
+    } failing;
+    EXPECT_THROW(EncodeJPEG(noise, failing, {}), EWriteError);
 }
 
 TEST(JPEGImage, EmbeddedDataRoundTripsAndRejectsBadLengths)
