@@ -1,0 +1,202 @@
+#include "workspace/ImageForm.h"
+
+#include "workspace/Glyphs.h"
+#include "workspace/MainForm.h"
+#include "workspace/ScrollBox.h"
+#include "workspace/ZoomedRaster.h"
+
+#include <QFileInfo>
+#include <QLayout>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace gz::ui {
+
+namespace {
+
+int imageCount = 0;
+
+constexpr int MinZoom = 10, MaxZoom = 800, WheelStep = 10;
+
+} // namespace
+
+int ImageCount() { return imageCount; }
+
+TForm2::TForm2(TForm1& owner) : owner_(owner), scrollBox_(new TScrollBox)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("image"));
+    setWindowIcon(GlyphIcon(TGlyph::Picture));
+    setWidget(scrollBox_);
+    scrollBox_->OnPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
+    scrollBox_->OnWheelNotch = [this](int notch) { ScrollBox1MouseWheel(notch); };
+    scrollBox_->OnMouseDown = [this](Qt::MouseButton b, QPoint pos) { PaintBox1MouseDown(b, pos); };
+    scrollBox_->OnClick = [this] { PaintBox1Click(); };
+    scrollBox_->setMinimumSize(1, 1);
+    SetClientSize(120, 20);
+}
+
+TForm2::~TForm2() = default;
+
+QWidget* TForm2::PaintBox1() const { return scrollBox_->PaintSurface(); }
+
+void TForm2::NameWindow(const QString& fileName)
+{
+    ++imageCount;
+    QString caption = QStringLiteral("image-%1").arg(imageCount);
+    if (!fileName.isEmpty())
+        caption += QStringLiteral(" : ") + QFileInfo(fileName).fileName();
+    setWindowTitle(caption);
+}
+
+QSize TForm2::ClientSize() const { return scrollBox_->size(); }
+
+void TForm2::SetClientSize(int width, int height)
+{
+    // The frame is whatever the window keeps around its client; measured after a layout
+    // pass, corrected once when the style changes it with the size.
+    const QSize client(std::max(width, 1), std::max(height, 1));
+    for (int pass = 0; pass < 2; ++pass) {
+        if (layout())
+            layout()->activate();
+        const QSize frame = size() - scrollBox_->size();
+        resize(client + frame);
+        if (layout())
+            layout()->activate();
+        if (scrollBox_->size() == client)
+            break;
+    }
+}
+
+QString TForm2::StatusText() const
+{
+    return QString::fromStdString(SizeStatusText(document_.workBmp.Width(), document_.workBmp.Height()));
+}
+
+void TForm2::UpdateRanges()
+{
+    scrollBox_->SetRanges(ZoomedSize(document_.workBmp.Width(), document_.zoom),
+                          ZoomedSize(document_.workBmp.Height(), document_.zoom));
+}
+
+void TForm2::ShowJoinResult()
+{
+    scrollBox_->SetPositions(0, 0);
+    UpdateRanges();
+    owner_.SetStatusText(StatusText());
+}
+
+void TForm2::GrowToImage()
+{
+    const int w = document_.workBmp.Width(), h = document_.workBmp.Height();
+    QSize client = ClientSize();
+    if (h > 20)
+        client.setHeight(h + 4);
+    if (w > 120)
+        client.setWidth(w + 4);
+    SetClientSize(client.width(), client.height());
+}
+
+void TForm2::FitWindowToImage()
+{
+    GrowToImage();
+    const TMainGeometry m = owner_.MainGeometry();
+    const int top = y(), left = x();
+    QSize client = ClientSize();
+    if (client.height() > m.panelHeight - top)
+        client.setHeight(m.panelHeight - (m.outerHeight - m.clientHeight) - top - 8);
+    if (client.width() > m.clientWidth - m.panelWidth - left)
+        client.setWidth(m.clientWidth - m.panelWidth - left - 20);
+    SetClientSize(client.width(), client.height());
+    PaintBox1()->update();
+}
+
+void TForm2::ApplyZoom(int zoom)
+{
+    document_.zoom = zoom;
+    scrollBox_->SetPositions(0, 0);
+    UpdateRanges();
+    PaintBox1()->update();
+}
+
+void TForm2::FormActivate()
+{
+    if (document_.workBmp.Height() >= 1)
+        owner_.ShowWindowState(document_.joinDir, document_.joinPos, document_.keepSize, document_.zoom,
+                               document_.flips);
+    owner_.SetStatusText(StatusText());
+}
+
+void TForm2::ScrollBox1MouseWheel(int notch)
+{
+    document_.zoom = std::clamp(document_.zoom + notch * WheelStep, MinZoom, MaxZoom);
+    owner_.ShowZoom(document_.zoom);
+    scrollBox_->SetPositions(0, 0);
+
+    const int zw = ZoomedSize(document_.workBmp.Width(), document_.zoom);
+    const int zh = ZoomedSize(document_.workBmp.Height(), document_.zoom);
+    QSize client = ClientSize();
+    if (zh > 20)
+        client.setHeight(zh + 5);
+    if (zw > 20)
+        client.setWidth(zw + 5);
+    const TMainGeometry m = owner_.MainGeometry();
+    const int top = y(), left = x();
+    if (client.height() > m.panelHeight - top - 40)
+        client.setHeight(m.panelHeight - top - 50);
+    if (client.width() > m.outerWidth - m.panelWidth - left - 40)
+        client.setWidth(m.outerWidth - m.panelWidth - left - 50);
+    SetClientSize(client.width(), client.height());
+
+    UpdateRanges();
+    PaintBox1()->update();
+    owner_.DropToolFocus();
+}
+
+void TForm2::PaintBox1MouseDown(Qt::MouseButton button, QPoint visiblePos)
+{
+    if (button != Qt::RightButton)
+        return;
+    // The zones lie along the edges of the visible part, wherever the picture is scrolled.
+    const int x = visiblePos.x(), y = visiblePos.y();
+    const QSize visible = PaintBox1()->size();
+    int dir = document_.joinDir;
+    if (y < 20)
+        dir = jdUp;
+    if (x < 20)
+        dir = jdLeft;
+    if (y > visible.height() - 50)
+        dir = jdDown;
+    if (x > visible.width() - 50)
+        dir = jdRight;
+    document_.joinDir = dir;
+    if (document_.workBmp.Height() >= 1)
+        owner_.ShowWindowState(document_.joinDir, document_.joinPos, document_.keepSize, document_.zoom,
+                               document_.flips);
+}
+
+void TForm2::PaintBox1Click() { owner_.DropToolFocus(); }
+
+void TForm2::PaintBox1Paint(QPainter& painter, const QRect& exposed)
+{
+    PaintZoomedView(painter, document_.workBmp, document_.zoom, exposed, palette().color(QPalette::Window));
+}
+
+void TForm2::paintEvent(QPaintEvent* event)
+{
+    QMdiSubWindow::paintEvent(event);
+    owner_.SetStatusText(StatusText());
+}
+
+void TForm2::wheelEvent(QWheelEvent* event)
+{
+    // Notches over the frame zoom like notches over the picture.
+    const int notches = event->angleDelta().y() / 120;
+    for (int i = 0; i < std::abs(notches); ++i)
+        ScrollBox1MouseWheel(notches > 0 ? +1 : -1);
+    event->accept();
+}
+
+} // namespace gz::ui

@@ -1,0 +1,109 @@
+#include "workspace/OpenPictureDialog.h"
+
+#include "platform/Bitmap.h"
+#include "registry/PictureFormats.h"
+#include "workspace/ClipboardRaster.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace gz::ui {
+
+namespace {
+
+constexpr int PreviewSide = 160;
+
+// A white raster of the picture's size with the picture drawn on it, as an image scaled to
+// fit the preview. Pictures whose raster would be huge are drawn scaled down directly.
+QImage PreviewOf(const TGraphic& picture)
+{
+    const int w = picture.Width(), h = picture.Height();
+    if (w < 1 || h < 1)
+        return {};
+    const double scale = std::min(1.0, double(PreviewSide) / std::max(w, h));
+    const int pw = std::max(1, int(w * scale)), ph = std::max(1, int(h * scale));
+    TBitmap raster(pw, ph, pf24bit);
+    picture.Draw(raster.Canvas(), TRect{0, 0, pw, ph});
+    return RasterToImage(raster);
+}
+
+} // namespace
+
+QStringList NameFiltersFromPictureFilter(const std::string& filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(u'|');
+    QStringList result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString label = parts[i].trimmed();
+        if (const int open = label.lastIndexOf(u'('); open > 0 && label.endsWith(u')'))
+            label = label.left(open).trimmed();
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
+            patterns << p.trimmed().toLower();
+            if (p.trimmed().toUpper() != p.trimmed().toLower())
+                patterns << p.trimmed().toUpper();
+        }
+        result << label + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return result;
+}
+
+TOpenPictureDialog::TOpenPictureDialog(QWidget* parent)
+    : QFileDialog(parent), previewImage_(new QLabel), previewSize_(new QLabel)
+{
+    setObjectName(QStringLiteral("OpenPictureDialog1"));
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setFileMode(QFileDialog::ExistingFile);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setWindowTitle(QStringLiteral("開く"));
+
+    auto* pane = new QWidget(this);
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(4, 0, 0, 0);
+    previewImage_->setFixedSize(PreviewSide + 4, PreviewSide + 4);
+    previewImage_->setAlignment(Qt::AlignCenter);
+    previewImage_->setFrameShape(QFrame::StyledPanel);
+    previewSize_->setAlignment(Qt::AlignCenter);
+    column->addWidget(previewImage_);
+    column->addWidget(previewSize_);
+    column->addStretch(1);
+    // The non-native dialog lays itself out on a grid; the pane goes right of the file list.
+    if (auto* grid = qobject_cast<QGridLayout*>(layout()))
+        grid->addWidget(pane, 1, grid->columnCount(), grid->rowCount() - 1, 1);
+    connect(this, &QFileDialog::currentChanged, this, &TOpenPictureDialog::ShowPreview);
+}
+
+void TOpenPictureDialog::RebuildFilter() { setNameFilters(NameFiltersFromPictureFilter(BuildPictureFilter(GraphicBaseClass()))); }
+
+QString TOpenPictureDialog::Execute()
+{
+    ShowPreview(QString());
+    if (exec() != QDialog::Accepted || selectedFiles().isEmpty())
+        return {};
+    return selectedFiles().first();
+}
+
+void TOpenPictureDialog::ShowPreview(const QString& fileName)
+{
+    previewImage_->clear();
+    previewSize_->clear();
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile())
+        return;
+    try {
+        const auto picture = LoadPictureByExtension(QFile::encodeName(fileName).toStdString());
+        const QImage image = PreviewOf(*picture);
+        if (image.isNull())
+            return;
+        previewImage_->setPixmap(QPixmap::fromImage(image));
+        previewSize_->setText(QStringLiteral("%1 x %2").arg(picture->Width()).arg(picture->Height()));
+    } catch (const std::exception&) {
+        // No preview for a file that cannot be decoded.
+    }
+}
+
+} // namespace gz::ui

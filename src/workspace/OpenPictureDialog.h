@@ -1,0 +1,37 @@
+#pragma once
+// TOpenPictureDialog: the open-picture dialog. The file dialog's own file list with a
+// preview pane beside it that shows the selected picture scaled to fit, and its size. The
+// preview decodes through the registry's by-extension loader; a file it cannot decode shows
+// no preview and no error.
+
+#include <QFileDialog>
+
+class QLabel;
+
+namespace gz::ui {
+
+// The registry's filter ("description|*.a;*.b|...") as file-dialog name filters. Each
+// pattern is offered in lower and upper case, since file names here are case-sensitive.
+QStringList NameFiltersFromPictureFilter(const std::string& filter);
+
+class TOpenPictureDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    explicit TOpenPictureDialog(QWidget* parent);
+
+    // Sets the filter from every picture format registered now.
+    void RebuildFilter();
+    // Runs the dialog; the chosen file, or an empty name when the user cancelled.
+    QString Execute();
+
+    // Shows the picture of fileName in the preview pane (nothing when it cannot be decoded).
+    void ShowPreview(const QString& fileName);
+    QLabel* PreviewImage() const { return previewImage_; }
+    QLabel* PreviewSize() const { return previewSize_; }
+
+private:
+    QLabel* previewImage_;
+    QLabel* previewSize_;
+};
+
+} // namespace gz::ui

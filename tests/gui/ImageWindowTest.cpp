@@ -1,0 +1,157 @@
+// The document window: wheel zoom, edge clicks, status line and painting.
+
+#include "GuiFixture.h"
+
+#include "platform/Canvas.h"
+#include "support/Rasters.h"
+#include "workspace/ScrollBox.h"
+#include "workspace/SpeedButton.h"
+#include "workspace/ZoomedRaster.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPointer>
+#include <QWheelEvent>
+#include <QMdiArea>
+#include <QPainter>
+#include <QTest>
+
+namespace gz::test {
+namespace {
+
+using ui::TForm2;
+
+TEST_F(GuiTest, WheelZoomStepsByTenWithinItsLimits)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(30, 15, [](int, int) { return clBlack; })));
+    TForm2* f = Active();
+    struct Step {
+        int from, notch, to;
+    };
+    for (const Step s : {Step{83, +1, 93}, Step{10, -1, 10}, Step{800, +1, 800}, Step{100, -1, 90}}) {
+        f->Document().zoom = s.from;
+        f->ScrollBox1MouseWheel(s.notch);
+        EXPECT_EQ(f->Document().zoom, s.to) << s.from << " " << s.notch;
+        EXPECT_EQ(form_->zoombox1->currentText(), QString::number(s.to));
+    }
+    // A real wheel event over the picture goes the same way.
+    f->Document().zoom = 50;
+    const QSize before = f->ClientSize();
+    QWheelEvent toward(QPointF(5, 5), f->PaintBox1()->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
+                       Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f->PaintBox1(), &toward);
+    EXPECT_EQ(f->Document().zoom, 40);
+    EXPECT_EQ(f->ClientSize(), before); // 12 x 6 zoomed: too small to resize the window
+    EXPECT_EQ(f->ScrollBox1()->HorzRange(), 12);
+    EXPECT_EQ(f->ScrollBox1()->VertRange(), 6);
+}
+
+TEST_F(GuiTest, WheelZoomSizesTheWindowToThePictureWithinTheMainWindow)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(100, 60, [](int, int) { return clBlack; })));
+    TForm2* f = Active();
+    f->ScrollBox1MouseWheel(+1); // 110 x 66
+    EXPECT_EQ(f->ClientSize(), QSize(115, 71));
+    for (int i = 0; i < 20; ++i)
+        f->ScrollBox1MouseWheel(+1);
+    const ui::TMainGeometry m = form_->MainGeometry();
+    EXPECT_LE(f->ClientSize().height(), m.panelHeight - f->y() - 40);
+    EXPECT_LE(f->ClientSize().width(), m.outerWidth - m.panelWidth - f->x() - 40);
+}
+
+TEST_F(GuiTest, RightClickNearAnEdgeChoosesTheDirection)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(300, 200, [](int, int) { return clWhite; })));
+    TForm2* f = Active();
+    const QSize visible = f->PaintBox1()->size();
+    struct Click {
+        QPoint at;
+        int dir;
+    };
+    const int mid = visible.width() / 2, middle = visible.height() / 2;
+    for (const Click c : {Click{{mid, 10}, jdUp}, Click{{10, 10}, jdLeft}, Click{{10, middle}, jdLeft},
+                          Click{{mid, visible.height() - 10}, jdDown}, Click{{visible.width() - 10, 10}, jdRight}}) {
+        f->Document().joinDir = jdNew;
+        QTest::mouseClick(f->PaintBox1(), Qt::RightButton, {}, c.at);
+        EXPECT_EQ(f->Document().joinDir, c.dir) << c.at.x() << "," << c.at.y();
+    }
+    EXPECT_TRUE(form_->SBRight->Down()); // the panel follows the last click
+
+    f->Document().joinDir = jdUp;
+    QTest::mouseClick(f->PaintBox1(), Qt::RightButton, {}, QPoint(mid, middle));
+    QTest::mouseClick(f->PaintBox1(), Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(f->Document().joinDir, jdUp);
+}
+
+TEST_F(GuiTest, EmptyWindowLeavesThePanelAloneButShowsZeroSize)
+{
+    QImage blank(0, 0, QImage::Format_RGB32);
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; })));
+    TForm2* f = Active();
+    form_->SBup->click();
+    form_->Undo1->trigger(); // back to the empty raster of a new window
+    EXPECT_EQ(f->Document().workBmp.Width(), 0);
+    EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
+    form_->SBLeft->click();
+    f->Document().joinDir = jdDown;
+    f->FormActivate();
+    EXPECT_TRUE(form_->SBLeft->Down());
+    EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
+}
+
+TEST_F(GuiTest, ClosingAWindowDiscardsItWithoutAQuestion)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; })));
+    QPointer<TForm2> f = Active();
+    f->close();
+    QTRY_VERIFY(f.isNull());
+    EXPECT_TRUE(boxes_.empty());
+}
+
+// The view's nearest-neighbour sampling must agree with the platform canvas's stretched draw.
+TEST(ZoomedRaster, MatchesTheCanvasStretchAtEveryZoom)
+{
+    const TBitmap source = NoiseBitmap(201, 101, 3);
+    for (int zoom : {10, 33, 83, 100, 141, 800}) {
+        const int zw = ZoomedSize(201, zoom), zh = ZoomedSize(101, zoom);
+        TBitmap expected(zw, zh, pf24bit);
+        expected.Canvas().StretchDrawBitmap({0, 0, zw, zh}, source);
+        // A part away from the origin, as a scrolled view asks for it.
+        const QRect part(zw / 3, zh / 4, zw / 2 + 1, zh / 2 + 1);
+        const QImage image = ui::RenderZoomedPart(source, zw, zh, part);
+        ASSERT_EQ(image.size(), part.size()) << zoom;
+        for (int y = 0; y < part.height(); ++y)
+            for (int x = 0; x < part.width(); ++x) {
+                const TColor c = expected.Pixel(part.left() + x, part.top() + y);
+                ASSERT_EQ(image.pixel(x, y), qRgb(ColorRed(c), ColorGreen(c), ColorBlue(c)))
+                    << "zoom " << zoom << " at " << x << "," << y;
+            }
+    }
+    EXPECT_TRUE(ui::RenderZoomedPart(source, 100, 50, QRect(100, 0, 10, 10)).isNull());
+}
+
+TEST_F(GuiTest, PaintsThePictureAtItsZoomAndHatchesTheRest)
+{
+    const TBitmap quadrants = MakeBitmap(4, 4, [](int x, int y) {
+        return x < 2 ? (y < 2 ? RGBColor(255, 0, 0) : RGBColor(0, 255, 0)) : RGBColor(0, 0, 255);
+    });
+    form_->LoadAndJoin(WriteBmp("q.bmp", quadrants));
+    TForm2* f = Active();
+    f->ApplyZoom(800); // 32 x 32 on screen
+    f->SetClientSize(120, 60);
+    const QImage shot = f->PaintBox1()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(15, 15), QColor(255, 0, 0));
+    EXPECT_EQ(shot.pixelColor(15, 17), QColor(0, 255, 0));
+    EXPECT_EQ(shot.pixelColor(17, 3), QColor(0, 0, 255));
+    EXPECT_EQ(shot.pixelColor(31, 31), QColor(0, 0, 255));
+    // Beyond the picture only the face colours of the hatch appear.
+    const QColor face = f->palette().color(QPalette::Window);
+    for (QPoint p : {QPoint(40, 5), QPoint(33, 33), QPoint(5, 40)}) {
+        const QColor c = shot.pixelColor(p);
+        EXPECT_TRUE(c.rgb() == face.rgb() || c.rgb() == face.darker(112).rgb())
+            << p.x() << "," << p.y() << " " << c.name().toStdString() << " face " << face.name().toStdString();
+    }
+}
+
+} // namespace
+} // namespace gz::test

@@ -1,0 +1,345 @@
+// The main window's commands driven through its buttons, menus and zoom box.
+
+#include "GuiFixture.h"
+
+#include "support/Rasters.h"
+#include "workspace/ClipboardRaster.h"
+#include "workspace/FileRaster.h"
+#include "workspace/OpenPictureDialog.h"
+#include "workspace/ScrollBox.h"
+#include "workspace/SpeedButton.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QTest>
+
+namespace gz::test {
+namespace {
+
+using ui::TForm2;
+
+TColor Red(int, int) { return RGBColor(255, 0, 0); }
+TColor Blue(int, int) { return RGBColor(0, 0, 255); }
+
+TEST_F(GuiTest, StartsWithTheDocumentedPanelAndMenus)
+{
+    EXPECT_EQ(form_->windowTitle(), "Gazorin");
+    EXPECT_EQ(form_->Panel1->width(), 89);
+    EXPECT_TRUE(form_->SBNormal->Down());
+    EXPECT_TRUE(form_->DirectionItems[jdNew]->isChecked());
+    EXPECT_TRUE(form_->SBpLeft->Down());
+    EXPECT_FALSE(form_->SBchgLR->Down());
+    EXPECT_FALSE(form_->SBchgUB->Down());
+    EXPECT_TRUE(form_->SBautoFit->Down());
+    EXPECT_TRUE(form_->Insert1->isChecked());
+    EXPECT_FALSE(form_->SpeedButton1->isEnabled());
+    EXPECT_EQ(form_->zoombox1->currentText(), "100");
+    for (QAction* item : form_->PositionItems)
+        EXPECT_FALSE(item->isChecked());
+    for (ui::TSpeedButton* corner : {form_->SBUpLeft, form_->SBUpRight, form_->SBBottomLeft, form_->SBBottomRight})
+        EXPECT_FALSE(corner->isVisible());
+    QStringList menus;
+    for (QAction* a : form_->menuBar()->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, QStringList({"ファイル(&F)", "編集(&E)", "モード(&M)", "ヘルプ(&H)"}));
+    EXPECT_EQ(form_->Undo1->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(form_->Paste1->shortcut(), QKeySequence("Ctrl+V"));
+}
+
+TEST_F(GuiTest, NewWindowModeGivesOneWindowPerFile)
+{
+    const QString a = WriteBmp("a.bmp", MakeBitmap(30, 20, Red));
+    QImage png(40, 10, QImage::Format_RGB32);
+    png.fill(Qt::blue);
+    ASSERT_TRUE(png.save(Path("b.png")));
+    const QString c = WriteBmp("c.bmp", MakeBitmap(5, 5, Blue));
+
+    for (const QString& file : {a, Path("b.png"), c})
+        form_->LoadAndJoin(file);
+
+    const QList<TForm2*> forms = form_->Forms2();
+    ASSERT_EQ(forms.size(), 3);
+    EXPECT_EQ(forms[0]->windowTitle(), Caption(1, "a.bmp"));
+    EXPECT_EQ(forms[1]->windowTitle(), Caption(2, "b.png"));
+    EXPECT_EQ(forms[2]->windowTitle(), Caption(3, "c.bmp"));
+    EXPECT_EQ(forms[1]->Document().workBmp.Width(), 40);
+    EXPECT_EQ(forms[1]->Document().workBmp.Pixel(3, 3), RGBColor(0, 0, 255));
+    EXPECT_EQ(Active(), forms[2]);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(GuiTest, ChosenDirectionJoinsOntoTheActiveWindow)
+{
+    form_->LoadAndJoin(WriteBmp("top.bmp", MakeBitmap(200, 100, Red)));
+    TForm2* first = Active();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->ClientSize(), QSize(204, 104)); // fitted to the picture
+
+    form_->SBbottom->click();
+    EXPECT_EQ(first->Document().joinDir, jdDown);
+    EXPECT_TRUE(form_->DirectionItems[jdDown]->isChecked());
+    form_->LoadAndJoin(WriteBmp("bottom.bmp", MakeBitmap(150, 50, Blue)));
+
+    ASSERT_EQ(form_->Forms2().size(), 1);
+    const TBitmap& joined = first->Document().workBmp;
+    EXPECT_EQ(joined.Width(), 200);
+    EXPECT_EQ(joined.Height(), 150);
+    EXPECT_EQ(joined.Pixel(10, 10), RGBColor(255, 0, 0));
+    EXPECT_EQ(joined.Pixel(10, 120), RGBColor(0, 0, 255));
+    EXPECT_EQ(joined.Pixel(180, 120), clWhite);
+    EXPECT_EQ(form_->StatusText(), "幅 200 , 高さ 150");
+    EXPECT_EQ(first->ScrollBox1()->VertRange(), 150);
+
+    form_->SBNormal->click();
+    form_->LoadAndJoin(Path("bottom.bmp"));
+    EXPECT_EQ(form_->Forms2().size(), 2);
+}
+
+TEST_F(GuiTest, PanelFollowsTheActiveWindow)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(30, 30, Red)));
+    TForm2* first = Active();
+    form_->LoadAndJoin(WriteBmp("b.bmp", MakeBitmap(30, 30, Blue)));
+    TForm2* second = Active();
+    ASSERT_NE(first, second);
+
+    first->Document().joinDir = jdLeft;
+    first->Document().joinPos = jpEnd;
+    first->Document().flips = flipLR;
+    first->Document().keepSize = 1;
+    first->Document().zoom = 50;
+    form_->MDIArea->setActiveSubWindow(first);
+    EXPECT_TRUE(form_->SBLeft->Down());
+    EXPECT_TRUE(form_->DirectionItems[jdLeft]->isChecked());
+    EXPECT_TRUE(form_->SBpRight->Down());
+    EXPECT_TRUE(form_->SBchgLR->Down());
+    EXPECT_FALSE(form_->SBchgUB->Down());
+    EXPECT_FALSE(form_->SBautoFit->Down());
+    EXPECT_EQ(form_->zoombox1->currentText(), "50");
+
+    form_->MDIArea->setActiveSubWindow(second);
+    EXPECT_TRUE(form_->SBNormal->Down());
+    EXPECT_TRUE(form_->SBpLeft->Down());
+    EXPECT_FALSE(form_->SBchgLR->Down());
+    EXPECT_TRUE(form_->SBautoFit->Down());
+    EXPECT_EQ(form_->zoombox1->currentText(), "100");
+
+    // And a click on the panel writes into the active window only.
+    form_->SBchgUB->click();
+    form_->SBpCenter->click();
+    EXPECT_EQ(second->Document().flips, flipUB);
+    EXPECT_EQ(second->Document().joinPos, jpCenter);
+    EXPECT_TRUE(form_->V1->isChecked());
+    EXPECT_EQ(first->Document().flips, flipLR);
+}
+
+TEST_F(GuiTest, CanvasModeAndMenuItemsStayInStep)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, Red)));
+    form_->SBpCenter->click();
+    form_->SBautoFit->click(); // released: overlay mode
+    EXPECT_EQ(Active()->Document().keepSize, 1);
+    EXPECT_EQ(Active()->Document().joinPos, jpStart);
+    EXPECT_FALSE(form_->Insert1->isChecked());
+    EXPECT_TRUE(form_->SpeedButton1->isEnabled());
+
+    form_->Insert1->trigger(); // back to growing
+    EXPECT_TRUE(form_->SBautoFit->Down());
+    EXPECT_EQ(Active()->Document().keepSize, 0);
+    EXPECT_FALSE(form_->SpeedButton1->isEnabled());
+
+    form_->H1->trigger();
+    EXPECT_TRUE(form_->SBchgLR->Down());
+    EXPECT_EQ(Active()->Document().flips, flipLR);
+    form_->PositionItems[jpEnd]->trigger();
+    EXPECT_TRUE(form_->SBpRight->Down());
+    EXPECT_EQ(Active()->Document().joinPos, jpEnd);
+    form_->DirectionItems[jdRight]->trigger();
+    EXPECT_TRUE(form_->SBRight->Down());
+    EXPECT_EQ(Active()->Document().joinDir, jdRight);
+}
+
+TEST_F(GuiTest, ZoomBoxClampsListChoicesTo800AndTypedValuesTo400)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(100, 50, Red)));
+    TForm2* f = Active();
+    QComboBox* box = form_->zoombox1;
+    const auto typed = [&](const QString& text) {
+        box->lineEdit()->setText(text);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        return f->Document().zoom;
+    };
+    const auto chosen = [&](const QString& text) {
+        const int index = box->findText(text);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+        return f->Document().zoom;
+    };
+    EXPECT_EQ(typed("800"), 400);
+    EXPECT_EQ(box->currentText(), "400");
+    EXPECT_EQ(chosen("800"), 800);
+    EXPECT_EQ(typed("5"), 10);
+    EXPECT_EQ(typed("250"), 250);
+    EXPECT_EQ(typed("abc"), 250);
+    EXPECT_EQ(box->currentText(), "250");
+    EXPECT_EQ(chosen(""), 250);
+    EXPECT_EQ(box->currentText(), "250");
+    EXPECT_EQ(chosen("33"), 33);
+    EXPECT_EQ(f->ScrollBox1()->HorzRange(), 33);
+    EXPECT_EQ(f->ScrollBox1()->VertRange(), 16);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(GuiTest, PasteWithoutAPictureDoesNothing)
+{
+    QGuiApplication::clipboard()->clear();
+    form_->Paste1Click();
+    QGuiApplication::clipboard()->setText(QStringLiteral("not a picture"));
+    form_->Paste1Click();
+    EXPECT_TRUE(form_->Forms2().isEmpty());
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(GuiTest, CopyThenPasteRoundTripsThePixels)
+{
+    const TBitmap noise = NoiseBitmap(37, 23, 7);
+    form_->LoadAndJoin(WriteBmp("noise.bmp", noise));
+    form_->Copy1->trigger();
+    form_->Paste1->trigger();
+
+    const QList<TForm2*> forms = form_->Forms2();
+    ASSERT_EQ(forms.size(), 2);
+    EXPECT_EQ(forms[1]->windowTitle(), Caption(2, QString()));
+    EXPECT_EQ(FirstDifference(forms[1]->Document().workBmp, noise), "");
+}
+
+TEST_F(GuiTest, PastedImagesWithTransparencyLandOnWhite)
+{
+    QImage image(4, 3, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    image.setPixel(1, 1, qRgba(0, 128, 0, 255));
+    QGuiApplication::clipboard()->setImage(image);
+    form_->Paste1Click();
+    ASSERT_NE(Active(), nullptr);
+    const TBitmap& raster = Active()->Document().workBmp;
+    EXPECT_EQ(raster.Pixel(0, 0), clWhite);
+    EXPECT_EQ(raster.Pixel(1, 1), RGBColor(0, 128, 0));
+}
+
+TEST_F(GuiTest, UndoTwiceShowsThePictureBeforeTheJoinBothTimes)
+{
+    const TBitmap first = NoiseBitmap(20, 30, 1);
+    form_->LoadAndJoin(WriteBmp("a.bmp", first));
+    form_->SBRight->click();
+    form_->LoadAndJoin(WriteBmp("b.bmp", NoiseBitmap(10, 10, 2)));
+    TForm2* f = Active();
+    ASSERT_EQ(f->Document().workBmp.Width(), 30);
+
+    for (int i = 0; i < 2; ++i) {
+        form_->SBundo->click();
+        EXPECT_EQ(FirstDifference(f->Document().workBmp, first), "") << "undo " << i + 1;
+        EXPECT_EQ(form_->StatusText(), "幅 20 , 高さ 30");
+    }
+}
+
+// What the user sees when loading fails: (file, contents, error box expected, message part).
+struct LoadFailure {
+    const char* name;
+    const char* bytes;
+    bool boxShown;
+    const char* messagePart;
+};
+
+class LoadFailureTest : public GuiTest, public ::testing::WithParamInterface<LoadFailure> {};
+
+TEST_P(LoadFailureTest, CreatesNoWindowAndShowsTheErrorWhereOneIsDue)
+{
+    const LoadFailure& c = GetParam();
+    form_->LoadAndJoin(WriteBytes(c.name, QByteArray(c.bytes)));
+    EXPECT_TRUE(form_->Forms2().isEmpty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_EQ(boxes_.size(), c.boxShown ? 1u : 0u);
+    if (c.boxShown) {
+        EXPECT_EQ(boxes_[0].kind, ui::TMessageKind::Error);
+        EXPECT_EQ(boxes_[0].caption, "Gazorin");
+        EXPECT_TRUE(boxes_[0].text.contains(QString::fromUtf8(c.messagePart))) << boxes_[0].text.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadFailureTest,
+                         ::testing::Values(LoadFailure{"broken.png", "this is no PNG file", true, ""},
+                                           LoadFailure{"broken.jpg", "\xff\xd8\xff garbage", true, ""},
+                                           LoadFailure{"broken.ico", "not an icon", true, ""},
+                                           LoadFailure{"picture.xyz", "whatever", true,
+                                                       "拡張子 .xyz の画像形式は処理できません"},
+                                           LoadFailure{"broken.bmp", "BM garbage", false, ""},
+                                           LoadFailure{"broken.wmf", "not a metafile", false, ""}));
+
+TEST_F(GuiTest, DropLoadsOnlyTheFirstFileAndIgnoresNamesWithoutExtension)
+{
+    const QString a = WriteBmp("a.bmp", MakeBitmap(3, 3, Red));
+    const QString b = WriteBmp("b.bmp", MakeBitmap(3, 3, Blue));
+    form_->DropDst1FileDrop({Path("noextension"), a});
+    form_->DropDst1FileDrop({Path("dot."), a});
+    EXPECT_TRUE(form_->Forms2().isEmpty());
+    form_->DropDst1FileDrop({a, b, b});
+    ASSERT_EQ(form_->Forms2().size(), 1);
+    EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "a.bmp"));
+}
+
+TEST_F(GuiTest, AboutBoxAndBlankJoin)
+{
+    form_->About1->trigger();
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].caption, "バージョン情報");
+    EXPECT_EQ(boxes_[0].text, "Gazorin　Ver. 2.3");
+
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(8, 6, Red)));
+    QTest::mouseDClick(form_->SBbottom, Qt::LeftButton);
+    const TBitmap& raster = Active()->Document().workBmp;
+    EXPECT_EQ(raster.Height(), 12);
+    EXPECT_EQ(raster.Pixel(0, 0), RGBColor(255, 0, 0));
+    EXPECT_EQ(raster.Pixel(0, 11), clWhite);
+}
+
+TEST(OpenPictureDialogFilter, TurnsRegistryFiltersIntoNameFilters)
+{
+    EXPECT_EQ(ui::NameFiltersFromPictureFilter("すべて (*.png;*.bmp)|*.png;*.bmp|PNG (*.png)|*.png"),
+              QStringList({"すべて (*.png *.PNG *.bmp *.BMP)", "PNG (*.png *.PNG)"}));
+    EXPECT_TRUE(ui::NameFiltersFromPictureFilter("").isEmpty());
+}
+
+TEST_F(GuiTest, OpenDialogPreviewShowsDecodablePicturesOnly)
+{
+    ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
+    dialog->ShowPreview(WriteBmp("a.bmp", MakeBitmap(30, 20, Red)));
+    EXPECT_EQ(dialog->PreviewSize()->text(), "30 x 20");
+    EXPECT_FALSE(dialog->PreviewImage()->pixmap().isNull());
+    dialog->ShowPreview(WriteBytes("b.png", "broken"));
+    EXPECT_TRUE(dialog->PreviewSize()->text().isEmpty());
+    EXPECT_TRUE(dialog->PreviewImage()->pixmap().isNull());
+    EXPECT_TRUE(boxes_.empty());
+}
+
+} // namespace
+} // namespace gz::test
+
+namespace gz::test {
+namespace {
+
+TEST(FileExtension, IsTakenFromTheFileNameOnlyAndUpperCased)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"PHOTO.jpg", ".JPG"}, {"photo.jpeg", ".JPEG"}, {"/a/b.c/photo", ""}, {"x.tar.gz", ".GZ"}, {"dot.", "."}};
+    for (const auto& [name, ext] : cases)
+        EXPECT_EQ(ui::UpperFileExtension(name), ext) << name;
+}
+
+} // namespace
+} // namespace gz::test
