@@ -100,7 +100,13 @@ TForm1::TForm1(QWidget* parent)
         move(screen->availableGeometry().center() - QPoint(608 / 2, 446 / 2));
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1()
+{
+    // The document windows go first, while the panel and status line they report to exist.
+    disconnect(MDIArea, nullptr, this, nullptr);
+    for (TForm2* form : Forms2())
+        delete form;
+}
 
 void TForm1::SetPlacementRequest(TPlacementRequest* request)
 {

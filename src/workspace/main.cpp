@@ -10,7 +10,6 @@ int main(int argc, char* argv[])
     const gz::ui::TPictureFormatsRegistration formats;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gazorin"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Gazorin"));
 
     gz::ui::TForm1 form1;
     // The placement wizard (TForm3) is created here, hidden, and handed to form1.

@@ -21,7 +21,7 @@ public:
             qputenv("QT_QPA_PLATFORM", "offscreen");
         formats_ = std::make_unique<ui::TPictureFormatsRegistration>();
         app_ = std::make_unique<QApplication>(argc_, argv_);
-        QApplication::setApplicationDisplayName(QStringLiteral("Gazorin"));
+        QApplication::setApplicationName(QStringLiteral("Gazorin"));
     }
     void TearDown() override
     {
