@@ -105,7 +105,7 @@ TEST_P(ColourOrder, EveryPixelFormatRoundTripsWithoutChannelExchange)
     Load(back, Encode(source, 100));
     const TBitmap& decoded = back.Bitmap();
     ASSERT_EQ(decoded.PixelFormat(), pf24bit);
-    for (const auto [x, y] : {std::pair{8, 8}, {40, 8}, {8, 40}, {40, 40}}) {
+    for (const auto& [x, y] : {std::pair{8, 8}, {40, 8}, {8, 40}, {40, 40}}) {
         const TColor want = source.Pixel(x, y), got = Average(decoded, x, y, 16);
         EXPECT_NEAR(ColorRed(got), ColorRed(want), 8) << x << "," << y;
         EXPECT_NEAR(ColorGreen(got), ColorGreen(want), 8) << x << "," << y;
