@@ -4,6 +4,7 @@
 #include "registry/PictureFormats.h"
 #include "workspace/ClipboardRaster.h"
 
+#include <QAbstractItemView>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -75,7 +76,15 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent)
     // The non-native dialog lays itself out on a grid; the pane goes right of the file list.
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(pane, 1, grid->columnCount(), grid->rowCount() - 1, 1);
+    resize(780, 440);
     connect(this, &QFileDialog::currentChanged, this, &TOpenPictureDialog::ShowPreview);
+    // A file chosen by name or by selectFile changes the selection but not the current item.
+    for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
+        if (view->selectionModel())
+            connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+                const QStringList files = selectedFiles();
+                ShowPreview(files.size() == 1 ? files.first() : QString());
+            });
 }
 
 void TOpenPictureDialog::RebuildFilter() { setNameFilters(NameFiltersFromPictureFilter(BuildPictureFilter(GraphicBaseClass()))); }

@@ -3,6 +3,9 @@
 #include "jpeg/JPEGImage.h"
 #include "png/KroPNG.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+
 namespace gz::ui {
 
 TPictureFormatsRegistration::TPictureFormatsRegistration()
@@ -16,6 +19,18 @@ TPictureFormatsRegistration::~TPictureFormatsRegistration()
 {
     UnregisterJPEGFormats();
     UnregisterKroPNGFormat();
+}
+
+TJapaneseQtTexts::TJapaneseQtTexts()
+{
+    if (translator_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installed_ = QCoreApplication::installTranslator(&translator_);
+}
+
+TJapaneseQtTexts::~TJapaneseQtTexts()
+{
+    if (installed_)
+        QCoreApplication::removeTranslator(&translator_);
 }
 
 } // namespace gz::ui
