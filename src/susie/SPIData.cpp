@@ -74,7 +74,11 @@ void TInSPIAbleData::Clear()
     }
     FreeHandle(InfoHandle);
     FreeHandle(BitsHandle);
-    FreeHandle(PictureInfo.hInfo);
+    // The record is packed: its handle is read and written by value, never bound to a reference.
+    if (SusieHandle text = PictureInfo.hInfo) {
+        LocalFree(text);
+        PictureInfo.hInfo = nullptr;
+    }
 }
 
 void TInSPIAbleData::DropHalfBitmap()

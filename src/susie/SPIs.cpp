@@ -101,9 +101,8 @@ void TSPI::Open(const std::string& fileName)
 {
     if (!library_.Load(fileName))
         throw ESPIFOpenErrorSPI(fileName);
-    std::string reported = library_.ModuleFileName();
-    if (reported.size() > 255)
-        reported.clear(); // the platform answers within a 255-character buffer
+    // The whole path, however long: a truncated one would never match in IndexOf.
+    const std::string reported = library_.ModuleFileName();
     fileName_ = reported.empty() ? fileName : reported;
 
     entries_.GetPluginInfo = Entry<SusieGetPluginInfo>(library_, "GetPluginInfo");
