@@ -565,14 +565,12 @@ void GdiDevice::SetPixel(QPointF p, QColor c)
 
 void GdiDevice::FillRegion(const GdiRegion& region, const GdiBrush& brush)
 {
-    const QPainterPath rects = RectsPath(region.Rects);
-    Fill(IsEmf() ? deviceToOutput_.map(rects) : MapToOutput(rects), brush);
+    Fill(MapToOutput(RectsPath(region.Rects)), brush);
 }
 
 void GdiDevice::FrameRegion(const GdiRegion& region, const GdiBrush& brush, double width, double height)
 {
-    const QPainterPath rects = RectsPath(region.Rects).simplified();
-    const QPainterPath output = IsEmf() ? deviceToOutput_.map(rects) : MapToOutput(rects);
+    const QPainterPath output = MapToOutput(RectsPath(region.Rects).simplified());
     if (brush.Style == kBsNull || !Drawable(output))
         return;
     ApplyClip();

@@ -61,7 +61,8 @@ struct GdiPalette {
     std::vector<QRgb> Colors;
 };
 
-// A region as rectangles: in logical units for WMF, in device units for EMF.
+// A region as rectangles: in logical units, except that an EMF's clip regions are in the
+// units of its reference device.
 struct GdiRegion {
     std::vector<QRectF> Rects;
 };
