@@ -6,8 +6,6 @@
 #include "platform/metafile/RecordReader.h"
 #include "platform/metafile/TextDecoding.h"
 
-#include <QLinearGradient>
-
 #include <cmath>
 #include <unordered_map>
 
@@ -241,7 +239,7 @@ void EmfPlayer::Blit(std::uint32_t type, const RecordReader& r)
 void EmfPlayer::GradientFill(const RecordReader& r)
 {
     const std::size_t vertices = r.U32(24), shapes = r.U32(28), mode = r.U32(32);
-    if (vertices > r.Size() / 16)
+    if (vertices > r.Size() / 16 || mode > 2)
         throw RecordTruncated{};
     r.Bytes(36, vertices * 16);
     auto point = [&](std::size_t i) { return PointL(r, 36 + 16 * i); };
@@ -250,48 +248,22 @@ void EmfPlayer::GradientFill(const RecordReader& r)
         return QColor(r.U16(at) >> 8, r.U16(at + 2) >> 8, r.U16(at + 4) >> 8);
     };
     const std::size_t at = 36 + vertices * 16;
-    const std::size_t indices = mode == 2 ? 3 : 2;
-    for (std::size_t s = 0; s < shapes && r.Has(at + s * indices * 4, indices * 4); ++s) {
+    const std::size_t corners = mode == 2 ? 3 : 2;
+    for (std::size_t s = 0; s < shapes && r.Has(at + s * corners * 4, corners * 4); ++s) {
         std::size_t v[3] = {};
-        for (std::size_t k = 0; k < indices; ++k) {
-            v[k] = r.U32(at + (s * indices + k) * 4);
-            if (v[k] >= vertices)
+        for (std::size_t k = 0; k < corners; ++k)
+            if ((v[k] = r.U32(at + (s * corners + k) * 4)) >= vertices)
                 return;
-        }
-        GdiBrush brush;
         if (mode == 2) {
             // Triangles take the mean of their corner colours.
             const QColor a = colour(v[0]), b = colour(v[1]), c = colour(v[2]);
-            brush.Color = QColor((a.red() + b.red() + c.red()) / 3, (a.green() + b.green() + c.green()) / 3,
-                                 (a.blue() + b.blue() + c.blue()) / 3);
-            const int rop2 = device_.State().Rop2;
-            QPolygonF triangle{point(v[0]), point(v[1]), point(v[2])};
-            GdiPen pen = device_.State().Pen;
-            GdiBrush saved = device_.State().Brush;
-            device_.State().Pen.Style = kPsNull;
-            device_.State().Brush = brush;
-            device_.PolyPolygon({triangle});
-            device_.State().Pen = pen, device_.State().Brush = saved, device_.State().Rop2 = rop2;
-            continue;
+            const QColor mean((a.red() + b.red() + c.red()) / 3, (a.green() + b.green() + c.green()) / 3,
+                              (a.blue() + b.blue() + c.blue()) / 3);
+            device_.FillShade(QPolygonF{point(v[0]), point(v[1]), point(v[2])}, mean, mean, false);
+        } else {
+            const QRectF box(point(v[0]), point(v[1]));
+            device_.FillShade(QPolygonF(box), colour(v[0]), colour(v[1]), mode == 0);
         }
-        const QRectF box = QRectF(point(v[0]), point(v[1])).normalized();
-        const int steps = 64;
-        const QColor c0 = colour(v[0]), c1 = colour(v[1]);
-        GdiPen pen = device_.State().Pen;
-        GdiBrush saved = device_.State().Brush;
-        device_.State().Pen.Style = kPsNull;
-        for (int i = 0; i < steps; ++i) {
-            const double t0 = double(i) / steps, t1 = double(i + 1) / steps, tm = (t0 + t1) / 2;
-            device_.State().Brush.Style = kBsSolid;
-            device_.State().Brush.Pattern = QImage();
-            device_.State().Brush.Color = QColor(int(c0.red() + (c1.red() - c0.red()) * tm),
-                                                 int(c0.green() + (c1.green() - c0.green()) * tm),
-                                                 int(c0.blue() + (c1.blue() - c0.blue()) * tm));
-            const QRectF band = mode == 0 ? QRectF(box.left() + box.width() * t0, box.top(), box.width() / steps, box.height())
-                                          : QRectF(box.left(), box.top() + box.height() * t0, box.width(), box.height() / steps);
-            device_.Rectangle(band.adjusted(0, 0, mode == 0 ? box.width() / steps * 0.5 : 0, mode == 1 ? box.height() / steps * 0.5 : 0));
-        }
-        device_.State().Pen = pen, device_.State().Brush = saved;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/metafile/GdiDevice.h"
 
+#include <QLinearGradient>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -576,6 +578,23 @@ void GdiDevice::FrameRegion(const GdiRegion& region, const GdiBrush& brush, doub
     ApplyClip();
     const double w = std::clamp(std::max(width, height) * DeviceScale(), 1.0, 1e4);
     painter_.strokePath(output, QPen(brush.Color, w));
+}
+
+void GdiDevice::FillShade(const QPolygonF& polygon, QColor from, QColor to, bool horizontal)
+{
+    QPainterPath logical;
+    logical.addPolygon(polygon);
+    logical.closeSubpath();
+    const QPainterPath output = MapToOutput(logical);
+    if (!Drawable(output))
+        return;
+    const QRectF bounds = polygon.boundingRect();
+    const QTransform t = Total();
+    QLinearGradient gradient(t.map(bounds.topLeft()), t.map(horizontal ? bounds.topRight() : bounds.bottomLeft()));
+    gradient.setColorAt(0, from);
+    gradient.setColorAt(1, to);
+    ApplyClip();
+    painter_.fillPath(output, gradient);
 }
 
 // ---- path bracket ----

@@ -139,6 +139,9 @@ public:
     void SetPixel(QPointF p, QColor c);
     void FillRegion(const GdiRegion& region, const GdiBrush& brush);
     void FrameRegion(const GdiRegion& region, const GdiBrush& brush, double width, double height);
+    // Fills a logical polygon with colours running from the first to the second across the
+    // polygon's bounds (left to right, or top to bottom); no outline.
+    void FillShade(const QPolygonF& polygon, QColor from, QColor to, bool horizontal);
 
     // The path bracket.
     void BeginPath();
