@@ -99,6 +99,18 @@ TEST_F(GuiTest, EmptyWindowLeavesThePanelAloneButShowsZeroSize)
     EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
 }
 
+TEST_F(GuiTest, ClickingAWindowMakesItTheTarget)
+{
+    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(60, 40, [](int, int) { return clBlack; })));
+    TForm2* first = Active();
+    form_->LoadAndJoin(Path("a.bmp"));
+    first->move(0, 0);
+    Active()->move(200, 150);
+    ASSERT_NE(Active(), first);
+    QTest::mouseClick(first->PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTRY_COMPARE(Active(), first);
+}
+
 TEST_F(GuiTest, ClosingAWindowDiscardsItWithoutAQuestion)
 {
     form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; })));
