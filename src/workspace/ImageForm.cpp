@@ -187,7 +187,10 @@ void TForm2::PaintBox1Paint(QPainter& painter, const QRect& exposed)
 void TForm2::paintEvent(QPaintEvent* event)
 {
     QMdiSubWindow::paintEvent(event);
-    owner_.SetStatusText(StatusText());
+    // This paints the frame, which every window repaints when another one is activated;
+    // only the active window's repaint may speak for the status line.
+    if (owner_.ActiveForm2() == this)
+        owner_.SetStatusText(StatusText());
 }
 
 void TForm2::wheelEvent(QWheelEvent* event)

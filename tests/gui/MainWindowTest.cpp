@@ -105,7 +105,7 @@ TEST_F(GuiTest, PanelFollowsTheActiveWindow)
 {
     form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(30, 30, Red)));
     TForm2* first = Active();
-    form_->LoadAndJoin(WriteBmp("b.bmp", MakeBitmap(30, 30, Blue)));
+    form_->LoadAndJoin(WriteBmp("b.bmp", MakeBitmap(40, 20, Blue)));
     TForm2* second = Active();
     ASSERT_NE(first, second);
 
@@ -122,6 +122,8 @@ TEST_F(GuiTest, PanelFollowsTheActiveWindow)
     EXPECT_FALSE(form_->SBchgUB->Down());
     EXPECT_FALSE(form_->SBautoFit->Down());
     EXPECT_EQ(form_->zoombox1->currentText(), "50");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form_->StatusText(), "幅 30 , 高さ 30");
 
     form_->MDIArea->setActiveSubWindow(second);
     EXPECT_TRUE(form_->SBNormal->Down());
