@@ -263,6 +263,43 @@ TEST(EmfPlayback, MalformedRecordsEndOrAreSkipped)
     }
 }
 
+TEST(MetafilePlayback, RegionsOldBitmapsAndGradientsPaintTheirArea)
+{
+    // FillRgn in logical units, under a mapping of 10 units onto the 96-pixel picture.
+    EmfBuilder region(96, 96);
+    region.Record(17, {8}).Record(9, {10, 10}).Record(11, {96, 96}).Record(39, {1, 0, kRed, 0});
+    region.Record(71, {0, 0, 5, 10, 48, 1, 32, 1, 1, 16, 0, 0, 5, 10, 0, 0, 5, 10});
+    const TBitmap filled = RenderOnWhite(*LoadMetafile(region.Finish()));
+
+    // An old BitBlt of a 2 x 1 device-dependent bitmap (red, blue) stretched over the picture.
+    Bytes blit;
+    for (int w : {0x0020, 0x00CC, 0, 0, 96, 96, 0, 0, 0, 2, 1, 6, (24 << 8) | 1})
+        Put16(blit, w);
+    for (int b : {0, 0, 255, 255, 0, 0})
+        blit.push_back(std::uint8_t(b));
+    const TBitmap blitted = RenderOnWhite(*LoadMetafile(WmfBuilder(96, 96).RecordBytes(0x0922, blit).Finish()));
+
+    // A horizontal gradient rectangle from red to blue.
+    EmfBuilder gradient(96, 96);
+    gradient.Record(118, {0, 0, 96, 96, 2, 1, 0, 0, 0, 0xFF00, 0, 96, 96, 0, 0xFF00, 0, 1});
+    const TBitmap shaded = RenderOnWhite(*LoadMetafile(gradient.Finish()));
+
+    const struct {
+        const char* name;
+        const TBitmap& bitmap;
+        TColor left, right;
+    } cases[] = {
+        {"region fill", filled, clRed, clWhite},
+        {"old blit", blitted, clRed, clBlue},
+        {"gradient", shaded, clRed, clBlue},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_COLOR_AT(c.bitmap, 2, 48, c.left);
+        EXPECT_COLOR_AT(c.bitmap, 93, 48, c.right);
+    }
+}
+
 TEST(MetafileDraw, StretchesIntoTheRectangleAndKeepsWhatItDoesNotPaint)
 {
     EmfBuilder b = RedEmf(96, 96);
