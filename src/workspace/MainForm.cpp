@@ -55,6 +55,26 @@ std::optional<TBitmap> LoadClipboardRaster()
     }
 }
 
+// Turns a switch on for the length of a scope, and off again however the scope ends.
+class TSwitchedOn {
+public:
+    explicit TSwitchedOn(const std::function<void(bool)>& onOff) : onOff_(onOff)
+    {
+        if (onOff_)
+            onOff_(true);
+    }
+    ~TSwitchedOn()
+    {
+        if (onOff_)
+            onOff_(false);
+    }
+    TSwitchedOn(const TSwitchedOn&) = delete;
+    TSwitchedOn& operator=(const TSwitchedOn&) = delete;
+
+private:
+    const std::function<void(bool)>& onOff_;
+};
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -219,21 +239,14 @@ void TForm1::DropDst1FileDrop(const QStringList& files)
 
 void TForm1::openpictureClick()
 {
+    QString fileName;
     RunCommand(this, [&] {
         OpenPictureDialog1->RebuildFilter();
-        QString fileName;
-        {
-            // The plug-in host decodes previews from the plug-ins' preview images meanwhile.
-            struct TPreviewOn {
-                const std::function<void(bool)>& sw;
-                explicit TPreviewOn(const std::function<void(bool)>& s) : sw(s) { if (sw) sw(true); }
-                ~TPreviewOn() { if (sw) sw(false); }
-            } preview(GraphicPreviewSwitch);
-            fileName = OpenPictureDialog1->Execute();
-        }
-        if (!fileName.isEmpty())
-            LoadAndJoin(fileName);
+        const TSwitchedOn preview(GraphicPreviewSwitch); // plug-ins decode their preview images meanwhile
+        fileName = OpenPictureDialog1->Execute();
     });
+    if (!fileName.isEmpty())
+        LoadAndJoin(fileName);
 }
 
 void TForm1::Paste1Click() { LoadAndJoin(QString()); }

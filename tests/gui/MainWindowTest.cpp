@@ -18,6 +18,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTest>
+#include <QTimer>
 
 namespace gz::test {
 namespace {
@@ -308,6 +309,28 @@ TEST_F(GuiTest, AboutBoxAndBlankJoin)
     EXPECT_EQ(raster.Height(), 12);
     EXPECT_EQ(raster.Pixel(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(raster.Pixel(0, 11), clWhite);
+}
+
+TEST_F(GuiTest, OpenCommandRunsTheDialogWithPreviewDecodingSwitchedOn)
+{
+    const QString a = WriteBmp("a.bmp", MakeBitmap(12, 8, Red));
+    std::vector<bool> switched;
+    form_->GraphicPreviewSwitch = [&](bool on) { switched.push_back(on); };
+    ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
+    for (const bool confirm : {false, true}) {
+        QTimer::singleShot(0, dialog, [&] {
+            QTRY_VERIFY(dialog->isVisible());
+            dialog->setDirectory(Path(QString()));
+            dialog->selectFile(a);
+            QDialog* asDialog = dialog;
+            confirm ? asDialog->accept() : asDialog->reject();
+        });
+        form_->openpictureClick();
+    }
+    EXPECT_EQ(switched, std::vector<bool>({true, false, true, false}));
+    ASSERT_EQ(form_->Forms2().size(), 1);
+    EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "a.bmp"));
+    EXPECT_FALSE(dialog->nameFilters().isEmpty());
 }
 
 TEST(OpenPictureDialogFilter, TurnsRegistryFiltersIntoNameFilters)
