@@ -74,7 +74,8 @@ private:
     friend bool RunGuarded(TJPEGSession& session, void (*step)(void*), void* arg);
     static TJPEGSession& Of(j_common_ptr cinfo) { return *static_cast<TJPEGSession*>(cinfo->client_data); }
     [[noreturn]] void JumpBack();
-    // Puts the bytes of one block into buffer_; false at the end of the stream.
+    // Puts the next block into buffer_; at the end of the data an end-of-image marker instead,
+    // and false.
     bool ReadBlock(j_decompress_ptr cinfo);
     void WriteBlock(j_compress_ptr cinfo, std::size_t count);
 
