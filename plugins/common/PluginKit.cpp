@@ -10,7 +10,7 @@
 
 namespace spi {
 
-int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input)
+int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input, std::size_t limit)
 {
     if (!source)
         return SPI_OTHER_ERROR;
@@ -35,7 +35,7 @@ int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, In
     } else if (std::uint64_t(st.st_size) - std::uint64_t(position) > kMaxInputBytes) {
         result = SPI_NO_MEMORY;
     } else {
-        const std::size_t size = std::size_t(st.st_size - position);
+        const std::size_t size = std::min(std::size_t(st.st_size - position), limit);
         input.storage.resize(size);
         std::size_t done = 0;
         while (done < size) {
@@ -243,7 +243,8 @@ SUSIE_EXPORT int32_t GetPictureInfo(const char* source, intptr_t position, uint3
         return SPI_OTHER_ERROR;
     try {
         spi::Input input;
-        if (const int r = spi::ReadInput(source, position, flag, input); r != SPI_ALL_RIGHT)
+        const std::size_t limit = spi::kPictureInfoBytes ? spi::kPictureInfoBytes : spi::kMaxInputBytes;
+        if (const int r = spi::ReadInput(source, position, flag, input, limit); r != SPI_ALL_RIGHT)
             return r;
         SusiePictureInfo result{};
         const int r = spi::PluginPictureInfo(input.data, input.size, result);

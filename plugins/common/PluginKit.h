@@ -24,8 +24,10 @@ struct Input {
 };
 
 // Source flag 0: source is a file name and position the offset of the picture in it; flag 1:
-// source is the picture in memory and position its length. Returns an SPI_* result.
-int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input);
+// source is the picture in memory and position its length. A file is read up to `limit`
+// bytes. Returns an SPI_* result.
+int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input,
+              std::size_t limit = kMaxInputBytes);
 
 // Reads little- and big-endian numbers from a byte span with bounds checks.
 class ByteReader {
@@ -97,6 +99,8 @@ private:
 extern const char* const kPluginInfo[];
 // head: at least 2048 bytes from the start of the picture; fileName may be empty.
 bool PluginIsSupported(const char* fileName, const std::uint8_t* head);
+// How much of a file PluginPictureInfo needs: its head, or (0) the whole file.
+extern const std::size_t kPictureInfoBytes;
 // Fills width, height and colour depth. Returns an SPI_* result.
 int PluginPictureInfo(const std::uint8_t* data, std::size_t size, SusiePictureInfo& info);
 // Decodes the picture (preview: a reduced one where the plug-in has one). Returns an SPI_* result.

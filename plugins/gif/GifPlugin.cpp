@@ -17,6 +17,8 @@ const char* const kPluginInfo[] = {
     nullptr,
 };
 
+const std::size_t kPictureInfoBytes = 13; // the screen descriptor
+
 namespace {
 
 struct MemorySource {

@@ -15,6 +15,8 @@ const char* const kPluginInfo[] = {
     nullptr,
 };
 
+const std::size_t kPictureInfoBytes = 65536; // the header, comments included
+
 namespace {
 
 bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }

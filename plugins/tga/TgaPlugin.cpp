@@ -13,6 +13,8 @@ const char* const kPluginInfo[] = {
     nullptr,
 };
 
+const std::size_t kPictureInfoBytes = 18; // the header
+
 namespace {
 
 struct Header {

@@ -18,6 +18,8 @@ const char* const kPluginInfo[] = {
     nullptr,
 };
 
+const std::size_t kPictureInfoBytes = 0; // directories may sit anywhere in the file
+
 namespace {
 
 struct MemoryFile {

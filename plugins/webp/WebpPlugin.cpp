@@ -18,6 +18,8 @@ const char* const kPluginInfo[] = {
     nullptr,
 };
 
+const std::size_t kPictureInfoBytes = 65536; // the chunk headers
+
 namespace {
 
 constexpr int kPreviewSize = 160;
