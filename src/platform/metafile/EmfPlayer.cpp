@@ -25,7 +25,7 @@ enum EmfType : std::uint32_t {
     kPie = 47, kSelectPalette = 48, kCreatePalette = 49, kLineTo = 54, kArcTo = 55, kPolyDraw = 56,
     kSetArcDirection = 57, kBeginPath = 59, kEndPath = 60, kCloseFigure = 61, kFillPath = 62,
     kStrokeAndFillPath = 63, kStrokePath = 64, kSelectClipPath = 67, kAbortPath = 68, kFillRgn = 71,
-    kFrameRgn = 72, kPaintRgn = 74, kExtSelectClipRgn = 75, kBitBlt = 76, kStretchBlt = 77,
+    kFrameRgn = 72, kPaintRgn = 74, kExtSelectClipRgn = 75, kBitBlt = 76, kStretchBlt = 77, kMaskBlt = 78,
     kSetDiBitsToDevice = 80, kStretchDiBits = 81, kExtCreateFontIndirectW = 82, kExtTextOutA = 83,
     kExtTextOutW = 84, kPolyBezier16 = 85, kPolygon16 = 86, kPolyline16 = 87, kPolyBezierTo16 = 88,
     kPolylineTo16 = 89, kPolyPolyline16 = 90, kPolyPolygon16 = 91, kPolyDraw16 = 92, kCreateMonoBrush = 93,
@@ -195,12 +195,12 @@ void EmfPlayer::Blit(std::uint32_t type, const RecordReader& r)
             device_.DrawBitmap(QRectF(dest, src.size()), image, src, srcCopy);
         return;
     }
-    // BitBlt, StretchBlt, AlphaBlend, TransparentBlt share one layout.
+    // BitBlt, StretchBlt, MaskBlt, AlphaBlend, TransparentBlt share one layout.
     const QRectF dest(r.I32(24), r.I32(28), r.I32(32), r.I32(36));
     const std::uint32_t rop = r.U32(40);
     bool ok = false;
     const QTransform srcTransform = XForm(r, 52, &ok);
-    const bool stretch = type != kBitBlt;
+    const bool stretch = type != kBitBlt && type != kMaskBlt;
     QRectF src(r.I32(44), r.I32(48), stretch ? r.I32(100) : dest.width(), stretch ? r.I32(104) : dest.height());
     if (ok)
         src = srcTransform.mapRect(src);
@@ -211,7 +211,20 @@ void EmfPlayer::Blit(std::uint32_t type, const RecordReader& r)
             device_.PatBlt(dest, rop);
         return;
     }
-    if (type == kTransparentBlt) {
+    if (type == kMaskBlt) {
+        // The source shows where the monochrome mask is set; elsewhere the destination stays.
+        const QImage mask = Dib(r, 112);
+        const int dx = r.I32(100) - r.I32(44), dy = r.I32(104) - r.I32(48);
+        image = image.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                const QPoint at(x + dx, y + dy);
+                if (mask.isNull() || !mask.valid(at) || qGray(mask.pixel(at)) < 128)
+                    row[x] = 0;
+            }
+        }
+    } else if (type == kTransparentBlt) {
         const QRgb key = device_.ColorRef(rop).rgb();
         image = image.convertToFormat(QImage::Format_ARGB32);
         for (int y = 0; y < image.height(); ++y) {
@@ -233,7 +246,8 @@ void EmfPlayer::Blit(std::uint32_t type, const RecordReader& r)
             image = faded;
         }
     }
-    device_.DrawBitmap(dest, image, src, type == kAlphaBlend || type == kTransparentBlt ? srcCopy : rop);
+    const bool masked = type == kAlphaBlend || type == kTransparentBlt || type == kMaskBlt;
+    device_.DrawBitmap(dest, image, src, masked ? srcCopy : rop);
 }
 
 void EmfPlayer::GradientFill(const RecordReader& r)
@@ -460,7 +474,7 @@ void EmfPlayer::Play(std::uint32_t type, const RecordReader& r)
     }
     case kSmallTextOut: SmallText(r); break;
 
-    case kBitBlt: case kStretchBlt: case kStretchDiBits: case kSetDiBitsToDevice: case kAlphaBlend:
+    case kBitBlt: case kStretchBlt: case kMaskBlt: case kStretchDiBits: case kSetDiBitsToDevice: case kAlphaBlend:
     case kTransparentBlt:
         Blit(type, r);
         break;
