@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -29,10 +30,14 @@ constexpr std::uint32_t kMaxDimension = 0x7FFFFFFF;
 } // namespace
 
 // Inflate state and row buffers of one image decode; released however the decode ends.
+// The buffers are not cleared, so memory is only touched as image data arrives.
 struct TKroPNGReadStream::TDecoder {
+    using TBuffer = std::unique_ptr<std::uint8_t[]>;
     z_stream zs{};
     bool open = false;
-    std::vector<std::uint8_t> cur, prev, hook, converted, maskRow;
+    TBuffer cur, prev, hook, converted, maskRow;
+
+    static TBuffer Allocate(std::size_t n) { return TBuffer(new std::uint8_t[n]); }
 
     TDecoder() = default;
     TDecoder(const TDecoder&) = delete;
@@ -434,17 +439,14 @@ void TKroPNGReadStream::ResolvePaletteTransparency()
     }
 }
 
-void TKroPNGReadStream::PrepareMask(bool zeroPixels)
+void TKroPNGReadStream::PrepareMask()
 {
     if (!MaskTarget || MaskTarget == Target() || !(alpha_ || needMask_))
         return;
     TBitmap& mask = *MaskTarget;
     mask.Clear();
     mask.SetTransparent(false);
-    mask.AllocateUninitialized(width_, height_, pf8bit);
-    if (zeroPixels)
-        for (int y = 0; y < height_; ++y)
-            std::memset(mask.ScanLine(y), 0, mask.RowBytes());
+    mask.AllocateUninitialized(width_, height_, pf8bit); // rows are cleared or written by the decode
     mask.SetPalette(GreyPalette(256));
     maskPrepared_ = true;
 }
@@ -494,18 +496,16 @@ void TKroPNGReadStream::DecodeImage()
     const bool hooked = !activeRowKey_.empty() && OnReadRow;
 
     try {
-        // Rows of a plain image are all written in turn; those a failed read leaves out are
-        // cleared below. Interlaced images fill in over the passes and start out cleared.
-        PrepareBitmap(interlaced);
-        PrepareMask(interlaced || !alpha_);
-        d.cur.resize(fullRowBytes + 1);
-        d.prev.resize(fullRowBytes + 1);
+        PrepareBitmap(false);
+        PrepareMask();
+        d.cur = TDecoder::Allocate(fullRowBytes + 1);
+        d.prev = TDecoder::Allocate(fullRowBytes + 1);
         if (hooked)
-            d.hook.resize(fullRowBytes);
+            d.hook = TDecoder::Allocate(fullRowBytes);
         if (interlaced) {
-            d.converted.resize(std::size_t((std::uint64_t(width_) * unsigned(outputBits_) + 7) >> 3));
+            d.converted = TDecoder::Allocate(std::size_t((std::uint64_t(width_) * unsigned(outputBits_) + 7) >> 3));
             if (maskPrepared_)
-                d.maskRow.resize(std::size_t(width_));
+                d.maskRow = TDecoder::Allocate(std::size_t(width_));
         }
     } catch (const std::bad_alloc&) {
         throw EKroPNG("Read Image (PNG): not enough memory for a " + std::to_string(width_) + " x " +
@@ -557,22 +557,36 @@ void TKroPNGReadStream::DecodeImage()
         }
     };
 
-    // Clears the rows of a plain image that a failed or stopped read did not reach.
-    int rowsStored = interlaced ? height_ : 0;
-    struct TClearRest {
-        TBitmap& image;
-        TBitmap* mask;
-        const int& from;
-        int height;
-        ~TClearRest()
-        {
-            for (int y = from; y < height; ++y) {
-                std::memset(image.ScanLine(y), 0, image.RowBytes());
-                if (mask)
-                    std::memset(mask->ScanLine(y), 0, mask->RowBytes());
-            }
+    // The bitmaps are not cleared up front, so that memory is touched only as image data
+    // arrives: a row is cleared when an interlace pass first reaches it, and the rows a
+    // failed or stopped read never reached are cleared when the decode ends.
+    auto firstPass = [&](int y) {
+        if (!interlaced)
+            return 0;
+        int p = 0;
+        while (p < kPassCount - 1 &&
+               (PassColumns(p, width_) == 0 || y < kPassRowStart[p] || (y - kPassRowStart[p]) % kPassRowStep[p] != 0))
+            ++p;
+        return p;
+    };
+    auto clearRow = [&](int y) {
+        std::memset(image.ScanLine(y), 0, image.RowBytes());
+        if (mask)
+            std::memset(mask->ScanLine(y), 0, mask->RowBytes());
+    };
+    int currentPass = 0, lastRow = -1;
+    struct TClearUnreached {
+        std::function<void()> run;
+        ~TClearUnreached() { run(); }
+    } clearUnreached{[&] {
+        for (int y = 0; y < height_; ++y) {
+            const int p = firstPass(y);
+            if (p > currentPass || (p == currentPass && y > lastRow))
+                clearRow(y);
+            else if (mask && !alpha_)
+                std::memset(mask->ScanLine(y), 0, mask->RowBytes()); // palette masks are filled at the end
         }
-    } clearRest{image, mask, rowsStored, height_};
+    }};
 
     std::int64_t rowCounter = 0;
     for (int p = 0; p < passes && !Stopped(); ++p) {
@@ -582,31 +596,36 @@ void TKroPNGReadStream::DecodeImage()
             continue;
         const std::size_t rowBytes = std::size_t((std::uint64_t(passWidth) * unsigned(pixelBits) + 7) >> 3);
         const int rowStart = interlaced ? kPassRowStart[p] : 0, rowStep = interlaced ? kPassRowStep[p] : 1;
-        std::fill(d.prev.begin(), d.prev.begin() + std::ptrdiff_t(rowBytes + 1), std::uint8_t(0));
+        currentPass = p;
+        lastRow = -1;
         for (std::int64_t r = 0; r < passHeight && !Stopped(); ++r) {
-            inflateRow(d.cur.data(), rowBytes + 1);
-            if (!pngrows::Unfilter(d.cur[0], d.cur.data() + 1, d.prev.data() + 1, rowBytes, filterDistance))
+            inflateRow(d.cur.get(), rowBytes + 1);
+            // The first row of a pass is unfiltered against a row of zeros.
+            const std::uint8_t* above = r == 0 ? nullptr : d.prev.get() + 1;
+            if (!pngrows::Unfilter(d.cur[0], d.cur.get() + 1, above, rowBytes, filterDistance))
                 ReadError();
-            const std::uint8_t* src = d.cur.data() + 1;
+            const std::uint8_t* src = d.cur.get() + 1;
             if (hooked) {
-                std::memcpy(d.hook.data(), src, rowBytes);
-                OnReadRow(*this, d.hook.data(), activeRowKey_, int(rowCounter), int(rowBytes));
-                src = d.hook.data();
+                std::memcpy(d.hook.get(), src, rowBytes);
+                OnReadRow(*this, d.hook.get(), activeRowKey_, int(rowCounter), int(rowBytes));
+                src = d.hook.get();
             }
             const int y = int(rowStart + r * rowStep);
             if (!interlaced) {
                 pngrows::ConvertRow(conversion, src, rowBytes, std::size_t(passWidth), image.ScanLine(y),
                                     mask ? mask->ScanLine(y) : nullptr);
-                rowsStored = y + 1;
             } else {
-                pngrows::ConvertRow(conversion, src, rowBytes, std::size_t(passWidth), d.converted.data(),
-                                    mask ? d.maskRow.data() : nullptr);
-                pngrows::ScatterRow(outputBits_, d.converted.data(), std::size_t(passWidth), image.ScanLine(y),
+                if (firstPass(y) == p)
+                    clearRow(y);
+                pngrows::ConvertRow(conversion, src, rowBytes, std::size_t(passWidth), d.converted.get(),
+                                    mask ? d.maskRow.get() : nullptr);
+                pngrows::ScatterRow(outputBits_, d.converted.get(), std::size_t(passWidth), image.ScanLine(y),
                                     std::size_t(kPassColStart[p]), std::size_t(kPassColStep[p]));
                 if (mask)
-                    pngrows::ScatterRow(8, d.maskRow.data(), std::size_t(passWidth), mask->ScanLine(y),
+                    pngrows::ScatterRow(8, d.maskRow.get(), std::size_t(passWidth), mask->ScanLine(y),
                                         std::size_t(kPassColStart[p]), std::size_t(kPassColStep[p]));
             }
+            lastRow = y;
             std::swap(d.cur, d.prev);
             ++rowCounter;
             if ((rowCounter & 3) == 2 || height_ < 4)

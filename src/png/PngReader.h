@@ -80,7 +80,7 @@ private:
     void DecodeImage();
     void ChooseOutputFormat();
     void ResolvePaletteTransparency();
-    void PrepareMask(bool zeroPixels);
+    void PrepareMask();
     void ApplyPaletteMask();
 
     // Chunk data readers: nothing is read beyond the current chunk; missing bytes read as 0.

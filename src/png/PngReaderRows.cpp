@@ -52,9 +52,33 @@ void PaethRow(std::uint8_t* row, const std::uint8_t* prev, std::size_t n)
         row[i] = std::uint8_t(row[i] + PaethPredictor(row[i - B], prev[i], prev[i - B]));
 }
 
+// The first row of a pass has a row of zeros above it: Up changes nothing, Average halves
+// the left neighbour and Paeth predicts from the left neighbour alone.
+template <std::size_t B>
+bool UnfilterFirstRow(std::uint8_t filter, std::uint8_t* row, std::size_t n)
+{
+    switch (filter) {
+    case 0:
+    case 2:
+        return true;
+    case 1:
+    case 4:
+        SubRow<B>(row, n);
+        return true;
+    case 3:
+        for (std::size_t i = B; i < n; ++i)
+            row[i] = std::uint8_t(row[i] + (row[i - B] >> 1));
+        return true;
+    default:
+        return false;
+    }
+}
+
 template <std::size_t B>
 bool UnfilterBpp(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* prev, std::size_t n)
 {
+    if (!prev)
+        return UnfilterFirstRow<B>(filter, row, n);
     switch (filter) {
     case 0: return true;
     case 1: SubRow<B>(row, n); return true;

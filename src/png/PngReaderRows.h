@@ -22,7 +22,8 @@ enum TRowConversion {
 };
 
 // Reverses filter type filter on row (n bytes, no filter byte) against the previous row;
-// bpp is the byte distance of the filters (1 below 8 bits per pixel). False for a type above 4.
+// bpp is the byte distance of the filters (1 below 8 bits per pixel); prev is null for the
+// first row of a pass (a row of zeros). False for a type above 4.
 bool Unfilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* prev, std::size_t n, std::size_t bpp);
 
 // Converts pixels PNG pixels of src into dst (packed in the bitmap format) and, when mask is

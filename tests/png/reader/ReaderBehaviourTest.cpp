@@ -260,9 +260,17 @@ TEST(PngReaderStream, CutFilesAndFilesWithoutImageData)
     EXPECT_EQ(png.Width(), 2);
     EXPECT_FALSE(png.ImageBitmap().Transparent()); // the data ran out: the colour is not applied
 
+    // A cut interlaced image keeps the first pass; pixels no pass reached are cleared.
+    const TBytes firstPassOnly = {0, 255, 255, 0, 255, 255};
+    EXPECT_THROW(LoadBytes(png, TPngBuilder().Header(16, 16, 8, 0, 1).Data(firstPassOnly).End().Bytes()), EKroPNG);
+    ASSERT_EQ(png.ImageBitmap().Width(), 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(png.ImageBitmap().ScanLine(y)[x], (x % 8 == 0 && y % 8 == 0) ? 255 : 0) << x << ", " << y;
+
     // Without IDAT the previous image stays.
     LoadBytes(png, TPngBuilder().Header(5, 5, 8, 0).End().Bytes());
-    EXPECT_EQ(png.Width(), 2);
+    EXPECT_EQ(png.Width(), 16);
 }
 
 TEST(PngReaderStream, SourceIsLeftAfterTheBytesConsumed)
