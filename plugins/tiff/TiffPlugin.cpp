@@ -117,7 +117,7 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
     if (!TIFFRGBAImageOK(tif, message))
         return SPI_NOT_SUPPORT;
     TIFFRGBAImage image;
-    if (!TIFFRGBAImageBegin(&image, tif, 0, message))
+    if (!TIFFRGBAImageBegin(&image, tif, 1, message)) // stop at the first unreadable strip or tile
         return SPI_OUT_OF_ORDER;
     struct ImageEnd {
         TIFFRGBAImage* img;
