@@ -60,9 +60,11 @@ void CheckTableCoversFolder(const fs::path& folder, const std::string& extension
 {
     for (const auto& e : table)
         named.insert(fs::path(e.file).filename().string());
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == extension)
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().extension() == extension) {
             EXPECT_TRUE(named.count(entry.path().filename().string())) << entry.path() << " is not in the table";
+        }
+    }
 }
 
 } // namespace
@@ -215,9 +217,9 @@ TEST(TestPictures, IconsReadToTheirReferencesOrAreRefused)
     const fs::path icons = dir / "bmp/ico";
     struct IconCase {
         std::string file;
-        std::string reference; // image-rs rendering, or empty
-        int width = 0;         // expected size when read without a reference
-        std::string refusal;   // part of the message when refused
+        std::string reference{}; // image-rs rendering, or empty
+        int width = 0;           // expected size when read without a reference
+        std::string refusal{};   // part of the message when refused
     };
     const std::string noPng = "PNG-compressed icon images cannot be read yet";
     const std::vector<IconCase> table = {
@@ -263,9 +265,11 @@ TEST(TestPictures, IconsReadToTheirReferencesOrAreRefused)
     std::set<std::string> named;
     for (const auto& c : table)
         named.insert(c.file);
-    for (const auto& entry : fs::recursive_directory_iterator(icons))
-        if (entry.path().extension() == ".ico")
+    for (const auto& entry : fs::recursive_directory_iterator(icons)) {
+        if (entry.path().extension() == ".ico") {
             EXPECT_TRUE(named.count(entry.path().lexically_relative(icons).string())) << entry.path();
+        }
+    }
 
     for (const IconCase& c : table) {
         SCOPED_TRACE(c.file);
