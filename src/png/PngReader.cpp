@@ -474,6 +474,40 @@ void TKroPNGReadStream::ApplyPaletteMask()
     }
 }
 
+// Inflates exactly n bytes into out, following the IDAT chunks as they come.
+void TKroPNGReadStream::InflateRow(TDecoder& d, std::uint8_t* out, std::size_t n)
+{
+    d.zs.next_out = out;
+    d.zs.avail_out = uInt(n);
+    while (d.zs.avail_out > 0) {
+        if (d.zs.avail_in == 0) {
+            while (chunkLeft_ <= 0) {
+                ReadU32(); // CRC of the finished chunk
+                const std::uint32_t length = ReadU32();
+                const std::uint32_t type = ReadU32();
+                if (EndOfData() || Stopped() || type != kIDAT)
+                    ReadError();
+                chunkLeft_ = length;
+            }
+            const std::uint8_t* data = nullptr;
+            const std::size_t got = ReadInPlace(data, std::size_t(std::min<std::int64_t>(chunkLeft_, kInflateInput)));
+            if (got == 0)
+                ReadError();
+            chunkLeft_ -= std::int64_t(got);
+            d.zs.next_in = const_cast<Bytef*>(data);
+            d.zs.avail_in = uInt(got);
+        }
+        const int r = inflate(&d.zs, Z_NO_FLUSH);
+        if (r == Z_STREAM_END) {
+            if (d.zs.avail_out > 0)
+                ReadError(); // the compressed data ended before the last row
+            return;
+        }
+        if (r != Z_OK && !(r == Z_BUF_ERROR && d.zs.avail_in == 0))
+            ReadError();
+    }
+}
+
 void TKroPNGReadStream::DecodeImage()
 {
     TDecoder d;
@@ -524,39 +558,6 @@ void TKroPNGReadStream::DecodeImage()
     TBitmap* mask = maskPrepared_ ? MaskTarget : nullptr;
     const auto conversion = pngrows::TRowConversion(conversion_);
 
-    // Inflates exactly n bytes into out, following the IDAT chunks as they come.
-    auto inflateRow = [&](std::uint8_t* out, std::size_t n) {
-        d.zs.next_out = out;
-        d.zs.avail_out = uInt(n);
-        while (d.zs.avail_out > 0) {
-            if (d.zs.avail_in == 0) {
-                while (chunkLeft_ <= 0) {
-                    ReadU32(); // CRC of the finished chunk
-                    const std::uint32_t length = ReadU32();
-                    const std::uint32_t type = ReadU32();
-                    if (EndOfData() || Stopped() || type != kIDAT)
-                        ReadError();
-                    chunkLeft_ = length;
-                }
-                const std::uint8_t* data = nullptr;
-                const std::size_t got = ReadInPlace(data, std::size_t(std::min<std::int64_t>(chunkLeft_, kInflateInput)));
-                if (got == 0)
-                    ReadError();
-                chunkLeft_ -= std::int64_t(got);
-                d.zs.next_in = const_cast<Bytef*>(data);
-                d.zs.avail_in = uInt(got);
-            }
-            const int r = inflate(&d.zs, Z_NO_FLUSH);
-            if (r == Z_STREAM_END) {
-                if (d.zs.avail_out > 0)
-                    ReadError();
-                break;
-            }
-            if (r != Z_OK && !(r == Z_BUF_ERROR && d.zs.avail_in == 0))
-                ReadError();
-        }
-    };
-
     // The bitmaps are not cleared up front, so that memory is touched only as image data
     // arrives: a row is cleared when an interlace pass first reaches it, and the rows a
     // failed or stopped read never reached are cleared when the decode ends.
@@ -599,7 +600,7 @@ void TKroPNGReadStream::DecodeImage()
         currentPass = p;
         lastRow = -1;
         for (std::int64_t r = 0; r < passHeight && !Stopped(); ++r) {
-            inflateRow(d.cur.get(), rowBytes + 1);
+            InflateRow(d, d.cur.get(), rowBytes + 1);
             // The first row of a pass is unfiltered against a row of zeros.
             const std::uint8_t* above = r == 0 ? nullptr : d.prev.get() + 1;
             if (!pngrows::Unfilter(d.cur[0], d.cur.get() + 1, above, rowBytes, filterDistance))

@@ -78,6 +78,7 @@ private:
     void ReadText();
     void ReadPrivate();
     void DecodeImage();
+    void InflateRow(TDecoder& d, std::uint8_t* out, std::size_t n);
     void ChooseOutputFormat();
     void ResolvePaletteTransparency();
     void PrepareMask();
