@@ -77,11 +77,27 @@ std::string UpperFileExtension(const std::string& fileName)
     return ext;
 }
 
-std::optional<TBitmap> ReadFileRaster(const std::string& fileName)
+namespace {
+
+const TExtensionRow* FindRow(const std::string& fileName)
 {
     const std::string ext = UpperFileExtension(fileName);
     const auto row = std::find_if(builtIn.begin(), builtIn.end(), [&](const TExtensionRow& r) { return ext == r.extension; });
-    if (row == builtIn.end())
+    return row == builtIn.end() ? nullptr : &*row;
+}
+
+} // namespace
+
+TBitmap LoadFileRaster(const std::string& fileName)
+{
+    const TExtensionRow* row = FindRow(fileName);
+    return row ? row->read(fileName) : ReadByExtension(fileName);
+}
+
+std::optional<TBitmap> ReadFileRaster(const std::string& fileName)
+{
+    const TExtensionRow* row = FindRow(fileName);
+    if (!row)
         return ReadByExtension(fileName);
     try {
         return row->read(fileName);

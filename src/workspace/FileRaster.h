@@ -23,4 +23,8 @@ std::string UpperFileExtension(const std::string& fileName);
 // Pictures that are not bitmaps are drawn at (0, 0) on a white raster of their size.
 std::optional<TBitmap> ReadFileRaster(const std::string& fileName);
 
+// The same readers without the silence: every failure is raised with the reader's message
+// (for scripts, which must learn that a file could not be read).
+TBitmap LoadFileRaster(const std::string& fileName);
+
 } // namespace gz::ui
