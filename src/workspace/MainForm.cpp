@@ -1,5 +1,7 @@
 #include "workspace/MainForm.h"
 
+#include "susie/SusieStartup.h"
+
 #include "platform/Exceptions.h"
 #include "workspace/ClipboardRaster.h"
 #include "workspace/FileRaster.h"
@@ -110,6 +112,8 @@ TForm1::TForm1(QWidget* parent)
     statusBar()->setSizeGripEnabled(true);
 
     BuildMenus();
+    SPIs1 = CreateMainWindowSPIs();
+    GraphicPreviewSwitch = [this](bool on) { SPIs1->GraphicPreview = on; };
     OpenPictureDialog1 = new TOpenPictureDialog(this);
 
     connect(MDIArea, &QMdiArea::subWindowActivated, this, [this] { SubWindowActivated(); });
@@ -126,6 +130,7 @@ TForm1::~TForm1()
     disconnect(MDIArea, nullptr, this, nullptr);
     for (TForm2* form : Forms2())
         delete form;
+    SPIs1.reset();
 }
 
 void TForm1::SetPlacementRequest(TPlacementRequest* request)

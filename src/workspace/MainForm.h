@@ -4,6 +4,7 @@
 // no picture: the tool panel mirrors the settings of the active document window, and a click
 // on a panel control writes its setting into that window at once.
 
+#include "susie/SPIs.h"
 #include "workspace/JoinEngine.h"
 
 #include <QMainWindow>
@@ -118,6 +119,8 @@ private:
     void SubWindowActivated();
 
     std::unique_ptr<TPlacementRequest> standInPlacement_;
+    // The plug-in host SPIs1: searched at creation, its formats registered until destruction.
+    std::unique_ptr<TSPIs> SPIs1;
     TPlacementRequest* placement_ = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include "jpeg/JPEGImage.h"
 #include "png/KroPNG.h"
+#include "susie/SusieStartup.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -10,7 +11,7 @@ namespace gz::ui {
 
 TPictureFormatsRegistration::TPictureFormatsRegistration()
 {
-    // The plug-in host makes its picture class the default one here, once it exists.
+    InitializeSusiePictures();
     RegisterKroPNGFormat();
     RegisterJPEGFormats();
 }
@@ -19,6 +20,7 @@ TPictureFormatsRegistration::~TPictureFormatsRegistration()
 {
     UnregisterJPEGFormats();
     UnregisterKroPNGFormat();
+    FinalizeSusiePictures();
 }
 
 TJapaneseQtTexts::TJapaneseQtTexts()

@@ -368,3 +368,35 @@ TEST(FileExtension, IsTakenFromTheFileNameOnlyAndUpperCased)
 
 } // namespace
 } // namespace gz::test
+
+namespace gz::test {
+
+TEST_F(GuiTest, PlugInFormatsOpenAndJoinThroughTheMainWindow)
+{
+    // A 2 x 1 binary PNM (red, blue) and a 1 x 2 uncompressed true-colour TGA (green over white).
+    QByteArray ppm("P6\n2 1\n255\n");
+    ppm.append("\xff\x00\x00\x00\x00\xff", 6);
+    QByteArray tga(18, '\0');
+    tga[2] = 2;       // uncompressed true colour
+    tga[12] = 1;      // width 1
+    tga[14] = 2;      // height 2
+    tga[16] = 24;     // bits per pixel
+    tga[17] = 0x20;   // top row first
+    tga.append("\x00\xff\x00\xff\xff\xff", 6); // blue, green, red per pixel
+    form_->LoadAndJoin(WriteBytes("two.ppm", ppm));
+    ASSERT_EQ(form_->Forms2().size(), 1) << (boxes_.empty() ? QString() : boxes_.front().text).toStdString();
+    const TBitmap& first = Active()->Document().workBmp;
+    EXPECT_EQ(first.Pixel(0, 0), RGBColor(255, 0, 0));
+    EXPECT_EQ(first.Pixel(1, 0), RGBColor(0, 0, 255));
+
+    Active()->Document().joinDir = jdRight;
+    form_->LoadAndJoin(WriteBytes("tall.tga", tga));
+    ASSERT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
+    const TBitmap& joined = Active()->Document().workBmp;
+    EXPECT_EQ(joined.Width(), 3);
+    EXPECT_EQ(joined.Height(), 2);
+    EXPECT_EQ(joined.Pixel(2, 0), RGBColor(0, 255, 0));
+    EXPECT_EQ(joined.Pixel(2, 1), clWhite);
+}
+
+} // namespace gz::test
