@@ -4,11 +4,13 @@
 
 #include "platform/Exceptions.h"
 #include "workspace/ClipboardRaster.h"
+#include "workspace/ExportCommands.h"
 #include "workspace/FileRaster.h"
 #include "workspace/Glyphs.h"
 #include "workspace/ImageForm.h"
 #include "workspace/MessageBoxes.h"
 #include "workspace/OpenPictureDialog.h"
+#include "workspace/PanelDialog.h"
 #include "workspace/SpeedButton.h"
 #include "workspace/WaitCursor.h"
 
@@ -115,6 +117,10 @@ TForm1::TForm1(QWidget* parent)
     SPIs1 = CreateMainWindowSPIs();
     GraphicPreviewSwitch = [this](bool on) { SPIs1->GraphicPreview = on; };
     OpenPictureDialog1 = new TOpenPictureDialog(this);
+    Panel2 = new TExportPanel;
+    SavePictureDialog1 = new TPanelSaveDialog(this);
+    SavePictureDialog1->ControlAlign = pdaBottom;
+    SavePictureDialog1->SetBottomControl(Panel2);
 
     connect(MDIArea, &QMdiArea::subWindowActivated, this, [this] { SubWindowActivated(); });
 
@@ -131,6 +137,9 @@ TForm1::~TForm1()
     for (TForm2* form : Forms2())
         delete form;
     SPIs1.reset();
+    // Panel2 has a parent only while a save dialog shows it.
+    if (Panel2 && !Panel2->parent())
+        delete Panel2;
 }
 
 void TForm1::SetPlacementRequest(TPlacementRequest* request)
@@ -371,14 +380,14 @@ void TForm1::Undo1Click()
 
 void TForm1::savejpegClick()
 {
-    if (SaveJpegCommand)
-        RunCommand(this, [&] { SaveJpegCommand(*this); });
+    if (ActiveForm2())
+        RunCommand(this, [&] { SaveAsJpeg(*this); });
 }
 
 void TForm1::savepngClick()
 {
-    if (SavePngCommand)
-        RunCommand(this, [&] { SavePngCommand(*this); });
+    if (ActiveForm2())
+        RunCommand(this, [&] { SaveAsPng(*this); });
 }
 
 // ---------------------------------------------------------------- zoom box

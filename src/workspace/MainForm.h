@@ -8,6 +8,7 @@
 #include "workspace/JoinEngine.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -24,6 +25,8 @@ namespace gz::ui {
 class TForm2;
 class TSpeedButton;
 class TOpenPictureDialog;
+class TPanelSaveDialog;
+class TExportPanel;
 
 // The sizes of the main window that document windows fit themselves into.
 struct TMainGeometry {
@@ -45,6 +48,9 @@ public:
     QComboBox* zoombox1 = nullptr;
     QListWidget* ListBox1 = nullptr;
     TOpenPictureDialog* OpenPictureDialog1 = nullptr;
+    // The export dialog and its option panel (owned here; lent to the dialog while it shows).
+    TPanelSaveDialog* SavePictureDialog1 = nullptr;
+    QPointer<TExportPanel> Panel2;
 
     TSpeedButton *openpicture = nullptr, *savejpeg = nullptr, *savepng = nullptr;
     TSpeedButton *SBundo = nullptr, *SBcopy = nullptr, *SBpaste = nullptr;
@@ -64,8 +70,6 @@ public:
     // --- hooks for the parts that arrive later ---
     // Switches the plug-in host's preview decoding on while the open dialog runs.
     std::function<void(bool on)> GraphicPreviewSwitch;
-    // The save commands; without them the buttons do nothing.
-    std::function<void(TForm1&)> SaveJpegCommand, SavePngCommand;
     // Who answers the custom placement; a stand-in until the placement wizard is set.
     void SetPlacementRequest(TPlacementRequest* request);
     TPlacementRequest* PlacementRequest() const { return placement_; }

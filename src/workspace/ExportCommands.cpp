@@ -1,0 +1,129 @@
+#include "workspace/ExportCommands.h"
+
+#include "jpeg/JPEGImage.h"
+#include "platform/Exceptions.h"
+#include "platform/SafeFile.h"
+#include "png/KroPNG.h"
+#include "workspace/ImageForm.h"
+#include "workspace/MainForm.h"
+#include "workspace/PanelDialog.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QSlider>
+
+namespace gz::ui {
+
+namespace {
+
+std::string LocalName(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
+
+// Writes graphic to fileName through a temporary file beside it; a file that cannot be made
+// is reported with its name.
+void WriteGraphic(TGraphic& graphic, const QString& fileName)
+{
+    try {
+        WriteFileAtomically(LocalName(fileName), [&](TStream& stream) { graphic.SaveToStream(stream); });
+    } catch (const EFCreateError&) {
+        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(fileName).toStdString());
+    }
+}
+
+// Sets the dialog up for one kind and runs it; the confirmed name with its extension
+// replaced, or an empty string when the user cancelled.
+QString AskFileName(TForm1& form, const QString& title, const QString& extension, const QString& filter, bool quality)
+{
+    TPanelSaveDialog& dialog = *form.SavePictureDialog1;
+    dialog.setWindowTitle(title);
+    dialog.setDefaultSuffix(extension);
+    dialog.setNameFilter(filter);
+    form.Panel2->ShowQuality(quality);
+    if (!dialog.Execute())
+        return {};
+    const QString finalName = ReplaceExtension(dialog.FileName(), QLatin1Char('.') + extension);
+    dialog.SetFileName(finalName);
+    return finalName;
+}
+
+} // namespace
+
+TExportPanel::TExportPanel()
+{
+    setObjectName(QStringLiteral("Panel2"));
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setFixedHeight(65);
+    resize(473, 65);
+    Label1 = new QLabel(QStringLiteral("圧縮率"), this);
+    Label1->move(8, 8);
+    Label2 = new QLabel(this);
+    Label2->setGeometry(160, 8, 60, 16);
+    TrackBar1 = new QSlider(Qt::Horizontal, this);
+    TrackBar1->setGeometry(8, 24, 193, 33);
+    TrackBar1->setRange(1, 100);
+    TrackBar1->setValue(83);
+    TrackBar1->setTickInterval(5);
+    TrackBar1->setTickPosition(QSlider::TicksBelow);
+    CBProgressive = new QCheckBox(QStringLiteral("プログレシブ／インターレス"), this);
+    CBProgressive->setGeometry(280, 24, 169, 17);
+    CBGrayS = new QCheckBox(QStringLiteral("グレースケール"), this);
+    CBGrayS->setGeometry(280, 40, 169, 17);
+    CBGrayS->hide();
+    connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
+    TrackBar1Change();
+    hide();
+}
+
+void TExportPanel::TrackBar1Change() { Label2->setText(QString::number(TrackBar1->value()) + QStringLiteral(" %")); }
+
+void TExportPanel::ShowQuality(bool shown)
+{
+    Label1->setVisible(shown);
+    Label2->setVisible(shown);
+    TrackBar1->setVisible(shown);
+}
+
+QString ReplaceExtension(const QString& fileName, const QString& extension)
+{
+    const qsizetype nameStart = fileName.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    if (dot < nameStart)
+        return fileName + extension;
+    return fileName.left(dot) + extension;
+}
+
+void SaveAsJpeg(TForm1& form)
+{
+    TForm2* f = form.ActiveForm2();
+    if (!f)
+        return;
+    const QString fileName = AskFileName(form, QStringLiteral("JPEG形式で保存"), QStringLiteral("jpg"),
+                                         QStringLiteral("JPG イメージファイル(*.JPG)"), true);
+    if (fileName.isEmpty())
+        return;
+    TJPEGImage jpeg;
+    jpeg.Assign(f->Document().workBmp);
+    jpeg.SetQuality(form.Panel2->TrackBar1->value());
+    jpeg.SetProgressive(form.Panel2->CBProgressive->isChecked());
+    WriteGraphic(jpeg, fileName);
+}
+
+void SaveAsPng(TForm1& form)
+{
+    TForm2* f = form.ActiveForm2();
+    if (!f)
+        return;
+    const QString fileName = AskFileName(form, QStringLiteral("PNG形式で保存"), QStringLiteral("png"),
+                                         QStringLiteral("PNG イメージファイル(*.PNG)"), false);
+    if (fileName.isEmpty())
+        return;
+    TBitmap& raster = f->Document().workBmp;
+    raster.SetPixelFormat(pf24bit);
+    TKroPNG png;
+    png.Assign(raster);
+    png.GrayScale = form.Panel2->CBGrayS->isChecked();
+    png.Interlace = form.Panel2->CBProgressive->isChecked() ? 1 : 0;
+    WriteGraphic(png, fileName);
+}
+
+} // namespace gz::ui
