@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QSlider>
 
+#include <algorithm>
+
 namespace gz::ui {
 
 namespace {
@@ -65,7 +67,8 @@ TExportPanel::TExportPanel()
     TrackBar1->setTickInterval(5);
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     CBProgressive = new QCheckBox(QStringLiteral("プログレシブ／インターレス"), this);
-    CBProgressive->setGeometry(280, 24, 169, 17);
+    // At least as wide as its caption, which the font may make wider than the usual 169.
+    CBProgressive->setGeometry(280, 24, std::max(169, CBProgressive->sizeHint().width()), 17);
     CBGrayS = new QCheckBox(QStringLiteral("グレースケール"), this);
     CBGrayS->setGeometry(280, 40, 169, 17);
     CBGrayS->hide();
