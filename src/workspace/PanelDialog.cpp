@@ -40,7 +40,7 @@ TPanelOpenDialog::TPanelOpenDialog(QWidget* parent) : QFileDialog(parent)
 void TPanelOpenDialog::SetRightControl(QWidget* control)
 {
     if (visible_)
-        throw EInvalidGraphicOperation("Can't exchange controls when the dialog is visible.");
+        throw Exception("Can't exchange controls when the dialog is visible.");
     if (control && control == bottomControl_)
         bottomControl_ = nullptr;
     rightControl_ = control;
@@ -51,7 +51,7 @@ void TPanelOpenDialog::SetRightControl(QWidget* control)
 void TPanelOpenDialog::SetBottomControl(QWidget* control)
 {
     if (visible_)
-        throw EInvalidGraphicOperation("Can't exchange controls when the dialog is visible.");
+        throw Exception("Can't exchange controls when the dialog is visible.");
     if (control && control == rightControl_)
         rightControl_ = nullptr;
     bottomControl_ = control;
