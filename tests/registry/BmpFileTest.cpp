@@ -42,7 +42,7 @@ Bytes WriteBitmap(const TBitmap& bitmap)
 // An 8-bit RLE file of the given size whose compressed data is rle.
 Bytes RleFile(int width, int height, const Bytes& rle)
 {
-    DibSpec s;
+    DibLayout s;
     s.width = width;
     s.height = height;
     s.bitCount = 8;
@@ -93,7 +93,7 @@ TEST(BitmapFile, ReadsImagesLaidOutByOtherWriters)
     const std::uint32_t red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF;
     struct Case {
         const char* name;
-        DibSpec spec;
+        DibLayout layout;
         TPixelFormat pf;
     };
     auto indexRows = [](unsigned bits) {
@@ -110,7 +110,7 @@ TEST(BitmapFile, ReadsImagesLaidOutByOtherWriters)
     };
     std::vector<Case> cases;
     {
-        DibSpec s{3, 2, 8, 0, 2, {red, green}, {}, 1, indexRows(8), {}};
+        DibLayout s{3, 2, 8, 0, 2, {red, green}, {}, 1, indexRows(8), {}};
         cases.push_back({"8-bit, biClrUsed entries, bottom-up", s, pf8bit});
         s.height = -2;
         s.clrUsed = 0;
@@ -118,19 +118,19 @@ TEST(BitmapFile, ReadsImagesLaidOutByOtherWriters)
         cases.push_back({"8-bit, default count, top-down", s, pf8bit});
     }
     {
-        DibSpec s{3, 2, 4, 0, 0, std::vector<std::uint32_t>(16, blue), {}, 1, indexRows(4), {}};
+        DibLayout s{3, 2, 4, 0, 0, std::vector<std::uint32_t>(16, blue), {}, 1, indexRows(4), {}};
         s.table[0] = red, s.table[1] = green;
         cases.push_back({"4-bit, default count, bottom-up", s, pf4bit});
     }
     {
-        DibSpec s{3, -2, 1, 0, 2, {red, green}, {}, 1, indexRows(1), {}};
+        DibLayout s{3, -2, 1, 0, 2, {red, green}, {}, 1, indexRows(1), {}};
         cases.push_back({"1-bit, top-down", s, pf1bit});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const TBitmap bmp = ReadBytes(MakeBmpFile(c.spec));
+        const TBitmap bmp = ReadBytes(MakeBmpFile(c.layout));
         ASSERT_EQ(bmp.PixelFormat(), c.pf);
-        const bool topDown = c.spec.height < 0;
+        const bool topDown = c.layout.height < 0;
         // File row 0 used index 0 (red) at x = 0, file row 1 index 1 (green).
         EXPECT_EQ(bmp.Pixel(0, topDown ? 0 : 1), RGBColor(255, 0, 0));
         EXPECT_EQ(bmp.Pixel(0, topDown ? 1 : 0), RGBColor(0, 255, 0));
@@ -138,7 +138,7 @@ TEST(BitmapFile, ReadsImagesLaidOutByOtherWriters)
     }
 
     // 24 bits, odd width (padded rows), top row first.
-    DibSpec s{3, -2, 24, 0, 0, {}, {}, 1, [](int r) { return Bytes{1, 2, std::uint8_t(r), 4, 5, 6, 7, 8, 9}; }, {}};
+    DibLayout s{3, -2, 24, 0, 0, {}, {}, 1, [](int r) { return Bytes{1, 2, std::uint8_t(r), 4, 5, 6, 7, 8, 9}; }, {}};
     const TBitmap bmp = ReadBytes(MakeBmpFile(s));
     EXPECT_EQ(bmp.PixelFormat(), pf24bit);
     EXPECT_EQ(bmp.Pixel(0, 1), RGBColor(1, 2, 1));
@@ -148,7 +148,7 @@ TEST(BitmapFile, ReadsImagesLaidOutByOtherWriters)
 TEST(BitmapFile, ColourMasksOtherThanTheNativeOnesAreConverted)
 {
     // 4-4-4-4 with alpha becomes 32 bits with the opacity in the fourth byte.
-    DibSpec s{1, 1, 16, 3, 0, {}, {0x0F00, 0x00F0, 0x000F, 0xF000}, 1, [](int) { return Bytes{0x80, 0x7F}; }, {}};
+    DibLayout s{1, 1, 16, 3, 0, {}, {0x0F00, 0x00F0, 0x000F, 0xF000}, 1, [](int) { return Bytes{0x80, 0x7F}; }, {}};
     s.compression = 6; // four masks
     TBitmap bmp = ReadBytes(MakeBmpFile(s));
     ASSERT_EQ(bmp.PixelFormat(), pf32bit);
@@ -156,14 +156,14 @@ TEST(BitmapFile, ColourMasksOtherThanTheNativeOnesAreConverted)
     EXPECT_EQ(bmp.ScanLine(0)[3], 0x77);
 
     // 10-10-10 without alpha becomes 24 bits, each channel scaled.
-    DibSpec t{1, 1, 32, 3, 0, {}, {0x3FF00000, 0xFFC00, 0x3FF}, 1,
+    DibLayout t{1, 1, 32, 3, 0, {}, {0x3FF00000, 0xFFC00, 0x3FF}, 1,
               [](int) { return Bytes{0xFF, 0x03, 0x00, 0x00}; }, {}};
     bmp = ReadBytes(MakeBmpFile(t));
     ASSERT_EQ(bmp.PixelFormat(), pf24bit);
     EXPECT_EQ(bmp.Pixel(0, 0), RGBColor(0, 0, 255));
 
     // 5-6-5 given as masks stays 16 bits.
-    DibSpec u{1, 1, 16, 3, 0, {}, {0xF800, 0x7E0, 0x1F}, 1, [](int) { return Bytes{0xE0, 0x07}; }, {}};
+    DibLayout u{1, 1, 16, 3, 0, {}, {0xF800, 0x7E0, 0x1F}, 1, [](int) { return Bytes{0xE0, 0x07}; }, {}};
     bmp = ReadBytes(MakeBmpFile(u));
     EXPECT_EQ(bmp.PixelFormat(), pf16bit);
     EXPECT_EQ(bmp.Pixel(0, 0), RGBColor(0, 255, 0));
@@ -191,7 +191,7 @@ TEST(BitmapFile, RleDataDecodesRunsLiteralsJumpsAndEndMarks)
 
 TEST(BitmapFile, DamagedFilesAreRefusedWithTheReason)
 {
-    DibSpec good{4, 2, 8, 0, 2, {0xFF0000, 0x00FF00}, {}, 1, [](int) { return Bytes{0, 1, 0, 1}; }, {}};
+    DibLayout good{4, 2, 8, 0, 2, {0xFF0000, 0x00FF00}, {}, 1, [](int) { return Bytes{0, 1, 0, 1}; }, {}};
     const Bytes file = MakeBmpFile(good);
     ASSERT_EQ(RefusalOf(file), "(read)");
 

@@ -26,7 +26,7 @@ inline void Set32(Bytes& b, std::size_t at, std::uint32_t v)
         b[at + i] = std::uint8_t(v >> (8 * i));
 }
 
-struct DibSpec {
+struct DibLayout {
     int width = 1, height = 1; // negative height: top row first
     unsigned bitCount = 24;
     std::uint32_t compression = 0;
@@ -40,7 +40,7 @@ struct DibSpec {
 };
 
 // Info header (40 bytes), masks, colour table and pixels.
-inline Bytes MakeDib(const DibSpec& s)
+inline Bytes MakeDib(const DibLayout& s)
 {
     Bytes b;
     Put32(b, 40);
@@ -73,7 +73,7 @@ inline Bytes MakeDib(const DibSpec& s)
 }
 
 // A bitmap file: file header with the pixel offset, then the DIB.
-inline Bytes MakeBmpFile(const DibSpec& s)
+inline Bytes MakeBmpFile(const DibLayout& s)
 {
     const Bytes dib = MakeDib(s);
     Bytes b = {'B', 'M'};

@@ -19,7 +19,7 @@ namespace {
 Bytes IconImage(int size, unsigned bits, const std::function<std::uint32_t(int x, int y)>& colour,
                 const std::function<bool(int x, int y)>& masked, std::vector<std::uint32_t> table = {})
 {
-    DibSpec s;
+    DibLayout s;
     s.width = size;
     s.height = 2 * size;
     s.bitCount = bits;
