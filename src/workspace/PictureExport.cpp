@@ -1,0 +1,1 @@
+// Writing a raster as PNG or JPEG.
