@@ -149,10 +149,15 @@ TBitmap DecodeBitmapImage(const Candidate& c)
 
 TBitmap DecodePngImage(const Candidate& c)
 {
-    // PNG-compressed images (large icons) are decoded by the PNG codec once it is linked in.
+    // PNG-compressed images (large icons) are decoded by the PNG codec once it is registered.
     if (!PngDecoder())
         Invalid("PNG-compressed icon images cannot be read yet");
-    const TBitmap decoded = PngDecoder()(c.data, c.size);
+    TBitmap decoded;
+    try {
+        decoded = PngDecoder()(c.data, c.size);
+    } catch (const EInvalidGraphic& e) { // say that it is the icon that is broken
+        Invalid(std::string("the PNG image: ") + e.what());
+    }
     if (decoded.Empty())
         Invalid("the PNG image has no pixels");
     return ToBGRA(decoded, decoded.PixelFormat() == pf32bit);

@@ -3,6 +3,7 @@
 #include "registry/PictureFormats.h"
 
 #include "platform/Canvas.h"
+#include "platform/Icon.h"
 #include "platform/Streams.h"
 
 #include <utility>
@@ -244,8 +245,16 @@ const TGraphicClass& KroPNGClass()
     return cls;
 }
 
-void RegisterKroPNGFormat() { AppendPictureFormat("PNG", "PNG Format", KroPNGClass()); }
+void RegisterKroPNGFormat()
+{
+    AppendPictureFormat("PNG", "PNG Format", KroPNGClass());
+    SetIconPngDecoder(&ReadIconPngImage);
+}
 
-void UnregisterKroPNGFormat() { RemovePictureClass(KroPNGClass()); }
+void UnregisterKroPNGFormat()
+{
+    SetIconPngDecoder(nullptr);
+    RemovePictureClass(KroPNGClass());
+}
 
 } // namespace gz

@@ -12,6 +12,7 @@
 #include "platform/Graphic.h"
 #include "platform/GraphicClass.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -96,7 +97,12 @@ private:
 // The run-time class of TKroPNG.
 const TGraphicClass& KroPNGClass();
 // Start-up and shut-down of the PNG format in the picture-format registry ("PNG", "PNG Format").
+// Registration also lets icons read their PNG-compressed images; unregistering withdraws that.
 void RegisterKroPNGFormat();
 void UnregisterKroPNGFormat();
+
+// A PNG-compressed icon image as 32-bit pixels whose fourth byte is the opacity (alpha channel,
+// palette alpha or transparent colour; otherwise opaque). Raises EKroPNG for a broken file.
+TBitmap ReadIconPngImage(const std::uint8_t* data, std::size_t size);
 
 } // namespace gz

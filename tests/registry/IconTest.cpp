@@ -4,10 +4,14 @@
 #include "platform/Exceptions.h"
 #include "platform/Icon.h"
 #include "platform/Streams.h"
+#include "png/KroPNG.h"
+#include "support/Rasters.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 
 using namespace gz;
 using namespace gz::test;
@@ -92,6 +96,13 @@ std::string RefusalOf(const Bytes& bytes)
 }
 
 const auto noMask = [](int, int) { return false; };
+
+Bytes PngFileOf(const TKroPNG& png)
+{
+    TMemoryStream out;
+    png.SaveToStream(out);
+    return Bytes(out.Memory(), out.Memory() + out.Size());
+}
 
 } // namespace
 
@@ -208,4 +219,73 @@ TEST(Icon, SavedIconsReadBackUnchanged)
     for (int y = 0; y < 5; ++y)
         EXPECT_EQ(std::memcmp(back.Image().ScanLine(y), icon.Image().ScanLine(y), 20), 0) << "row " << y;
     EXPECT_THROW(TIcon().SaveToStream(out), EInvalidGraphicOperation);
+}
+
+TEST(Icon, PngImagesReadThroughTheRegisteredPngFormat)
+{
+    // Three 3 x 1 pictures whose left pixel is clear, the middle one half clear (where the
+    // file can say so) and the right one opaque blue; each is drawn on white.
+    struct Case {
+        const char* name;
+        std::function<void(TKroPNG&)> build;
+        TColor middleOnWhite;
+    };
+    const Case cases[] = {
+        {"alpha channel",
+         [](TKroPNG& png) {
+             png.Assign(test::MakeBitmap(3, 1, [](int, int) { return RGBColor(0, 0, 255); }));
+             TBitmap& mask = png.AlphaBitmap();
+             mask = TBitmap(3, 1, pf8bit);
+             mask.SetPalette(GreyPalette(256));
+             mask.ScanLine(0)[0] = 255, mask.ScanLine(0)[1] = 128, mask.ScanLine(0)[2] = 0;
+             png.HasAlpha = true;
+         },
+         RGBColor(128, 128, 255)},
+        {"transparent palette index",
+         [](TKroPNG& png) {
+             TBitmap image(3, 1, pf8bit);
+             image.SetPalette({{0, 0, 0}, {0, 0, 255}, {255, 0, 0}});
+             image.ScanLine(0)[0] = 2, image.ScanLine(0)[1] = 0, image.ScanLine(0)[2] = 1;
+             png.Assign(image);
+             png.TransparentColor = png::PaletteIndexColor(2);
+         },
+         clBlack},
+        {"transparent colour",
+         [](TKroPNG& png) {
+             png.Assign(test::MakeBitmap(3, 1, [](int x, int) {
+                 return x == 0 ? RGBColor(255, 0, 0) : x == 1 ? RGBColor(0, 255, 0) : RGBColor(0, 0, 255);
+             }));
+             png.TransparentColor = png::RGBColorValue(255, 0, 0);
+         },
+         RGBColor(0, 255, 0)},
+    };
+    RegisterKroPNGFormat();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TKroPNG png;
+        c.build(png);
+        const TIcon icon = ReadIcon(IconFile({IconImage(1, 32, [](int, int) { return 0xFF000000u; }, noMask),
+                                              PngFileOf(png)}));
+        ASSERT_EQ(icon.Width(), 3) << "the larger, PNG-compressed image";
+        EXPECT_EQ(icon.Image().ScanLine(0)[3], 0);
+        EXPECT_EQ(icon.Image().ScanLine(0)[4 * 2 + 3], 255);
+        TBitmap onWhite;
+        onWhite.Assign(icon);
+        EXPECT_EQ(onWhite.Pixel(0, 0), clWhite);
+        EXPECT_EQ(onWhite.Pixel(1, 0), c.middleOnWhite);
+        EXPECT_EQ(onWhite.Pixel(2, 0), RGBColor(0, 0, 255));
+    }
+
+    // A broken PNG image says so; without the PNG format such images are refused again.
+    TKroPNG png;
+    png.Assign(test::MakeBitmap(4, 4, [](int, int) { return clBlack; }));
+    Bytes broken = PngFileOf(png);
+    const std::string idat = "IDAT";
+    const auto at = std::search(broken.begin(), broken.end(), idat.begin(), idat.end());
+    ASSERT_NE(at, broken.end());
+    broken.erase(at + 6, broken.end()); // the image data is cut off after two bytes
+    EXPECT_NE(RefusalOf(IconFile({broken})).find("the PNG image: Read Image (PNG): Read Error"), std::string::npos)
+        << RefusalOf(IconFile({broken}));
+    UnregisterKroPNGFormat();
+    EXPECT_NE(RefusalOf(IconFile({PngFileOf(png)})).find("cannot be read yet"), std::string::npos);
 }

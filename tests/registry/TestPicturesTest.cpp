@@ -3,6 +3,7 @@
 #include "PngReference.h"
 #include "platform/Exceptions.h"
 #include "platform/Icon.h"
+#include "png/KroPNG.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
@@ -215,13 +216,17 @@ TEST(TestPictures, IconsReadToTheirReferencesOrAreRefused)
 {
     GZ_REQUIRE_TESTDATA(dir);
     const fs::path icons = dir / "bmp/ico";
+    // Registering the PNG format is what lets icons read their PNG-compressed images.
+    struct PngRegistration {
+        PngRegistration() { RegisterKroPNGFormat(); }
+        ~PngRegistration() { UnregisterKroPNGFormat(); }
+    } png;
     struct IconCase {
         std::string file;
         std::string reference{}; // image-rs rendering, or empty
         int width = 0;           // expected size when read without a reference
         std::string refusal{};   // part of the message when refused
     };
-    const std::string noPng = "PNG-compressed icon images cannot be read yet";
     const std::vector<IconCase> table = {
         {"image-rs/bmp-24bpp-mask.ico", "bmp-24bpp-mask.ico.png"},
         {"image-rs/bmp-32bpp-alpha.ico", "bmp-32bpp-alpha.ico.png"},
@@ -231,10 +236,10 @@ TEST(TestPictures, IconsReadToTheirReferencesOrAreRefused)
         {"image-rs/bmp-32bpp-conflicting-and-mask.ico", "", 16},
         {"image-rs/bmp_v5_with_icc.ico", "", 127},
         {"image-rs/truncated_mask_32bpp.ico", "", 64},
-        {"image-rs/png-32bpp-alpha.ico", "", 0, noPng},
-        {"image-rs/png_l8.ico", "", 0, noPng},
-        {"image-rs/png_rgb8.ico", "", 0, noPng},
-        {"image-rs/lenient-bpp.ico", "", 0, noPng},
+        {"image-rs/png-32bpp-alpha.ico", "png-32bpp-alpha.ico.png"},
+        {"image-rs/png_l8.ico", "png_l8.ico.png"},
+        {"image-rs/png_rgb8.ico", "png_rgb8.ico.png"},
+        {"image-rs/lenient-bpp.ico", "lenient-bpp.ico.png"},
         {"image-rs/bad/Bad_smile-incorrect-image-length.ico", "", 0, "cut off"},
         {"image-rs/bad/crash-981fee302fe0fc543ee48292cc3d6ace7e97e633.ico", "", 0, "inside the file"},
         {"image-rs/bad/oom-0d0085eb7f66ea55d9119206235cd29e089b9140.ico", "", 0, "too large"},
@@ -249,18 +254,19 @@ TEST(TestPictures, IconsReadToTheirReferencesOrAreRefused)
         {"dotnet-runtime-assets/96x96_one_entry_8bit.ico", "", 96},
         {"dotnet-runtime-assets/256x256_two_entries_multiple_bits.ico", "", 256},
         {"dotnet-runtime-assets/VisualPng.ico", "", 32},
-        {"dotnet-runtime-assets/256x256_one_entry_32bit.ico", "", 0, noPng},
-        {"dotnet-runtime-assets/256x256_seven_entries_multiple_bits.ico", "", 0, noPng},
-        {"dotnet-runtime-assets/pngwithheight_icon.ico", "", 0, noPng},
-        {"dotnet-runtime-assets/overflowicon.ico", "", 0, noPng},
+        {"dotnet-runtime-assets/256x256_one_entry_32bit.ico", "", 256},
+        {"dotnet-runtime-assets/256x256_seven_entries_multiple_bits.ico", "", 256},
+        // The largest image of these two is a PNG whose image data is broken.
+        {"dotnet-runtime-assets/pngwithheight_icon.ico", "", 0, "the PNG image: Read Image (PNG): Read Error"},
+        {"dotnet-runtime-assets/overflowicon.ico", "", 0, "the PNG image: Read Header(PNG): Error Bitdepth"},
         {"dotnet-runtime-assets/invalid.ico", "", 0, "empty"},
         {"libgdiplus/test3.ico", "", 32},
         {"pillow/black_and_white.ico", "", 16},
         {"pillow/hopper.ico", "", 16},
         {"pillow/hopper_mask.ico", "", 16},
         {"pillow/python.ico", "", 48},
-        {"pillow/pillow.ico", "", 0, noPng},
-        {"pillow/hopper_draw.ico", "", 0, noPng},
+        {"pillow/pillow.ico", "", 256},
+        {"pillow/hopper_draw.ico", "", 16},
     };
     std::set<std::string> named;
     for (const auto& c : table)
