@@ -166,6 +166,8 @@ inline constexpr char kMsgGreyAlpha[] = "Read Header(PNG): not Use AlphaChannel"
 inline constexpr char kMsgBitDepth[] = "Read Header(PNG): Error BitDepth";
 inline constexpr char kMsgZlib[] = "PNG LoadStream: Error ZLIB";
 inline constexpr char kMsgReadError[] = "Read Image (PNG): Read Error";
+inline constexpr char kMsgNoHeader[] = "Read Header(PNG): not found IHDR";
+inline constexpr char kMsgNoImage[] = "Read Image (PNG): not found IDAT";
 
 } // namespace png
 } // namespace gz

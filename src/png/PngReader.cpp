@@ -145,6 +145,13 @@ void TKroPNGReadStream::ReadImage()
             ProgressBytes();
     }
 
+    // A file that ends (or says IEND) before its header or image data holds no picture; loading
+    // it as an empty one would pass for success.
+    if (!Stopped() && !headerSeen_)
+        throw EKroPNG(kMsgNoHeader);
+    if (!Stopped() && !imageDone_)
+        throw EKroPNG(kMsgNoImage);
+
     if (!EndOfData() && !Stopped() && !alpha_ && transparentColor_ != kNoColor) {
         Target()->SetTransparentColor(transparentColor_);
         Target()->SetTransparent(true);
@@ -223,7 +230,7 @@ void TKroPNGReadStream::HandleChunk(std::uint32_t type)
             ReadPrivate();
         break;
     case kIDAT:
-        if (!imageDone_)
+        if (headerSeen_ && !imageDone_) // image data before the header cannot be decoded
             DecodeImage();
         break;
     case kIEND:

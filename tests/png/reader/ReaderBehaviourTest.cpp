@@ -71,6 +71,32 @@ TEST(PngReaderRefusals, HeaderFieldsAreRefusedWithTheirMessages)
     EXPECT_EQ(LoadMessage(TPngBuilder().Header(1, 1, 8, 0).Header(1, 1, 8, 0).Bytes()), png::kMsgTwoIHDR);
 }
 
+TEST(PngReaderRefusals, FilesWithoutHeaderOrImageDataAreRefused)
+{
+    TBytes garbage = TPngBuilder().Bytes();
+    for (int i = 0; i < 40; ++i)
+        garbage.push_back(std::uint8_t(i * 37 + 11));
+    const struct {
+        const char* name;
+        TBytes file;
+        const char* message;
+    } cases[] = {
+        {"signature only", TPngBuilder().Bytes(), png::kMsgNoHeader},
+        {"signature and garbage", garbage, png::kMsgNoHeader},
+        {"IEND first", TPngBuilder().End().Header(1, 1, 8, 0).Data(kOneGreyPixel).Bytes(), png::kMsgNoHeader},
+        {"image data before the header", TPngBuilder().Data(kOneGreyPixel).Header(1, 1, 8, 0).End().Bytes(),
+         png::kMsgNoImage},
+        {"IEND before the image data", TPngBuilder().Header(1, 1, 8, 0).End().Data(kOneGreyPixel).Bytes(),
+         png::kMsgNoImage},
+        {"cut before the image data", TPngBuilder().Header(1, 1, 8, 0).Text("Comment", "x").Bytes(),
+         png::kMsgNoImage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LoadMessage(c.file), c.message);
+    }
+}
+
 TEST(PngReaderRefusals, BrokenImageDataIsAReadError)
 {
     const TBytes twoRows = {0, 1, 2, 3, 0, 4, 5, 6};
@@ -268,8 +294,8 @@ TEST(PngReaderStream, CutFilesAndFilesWithoutImageData)
         for (int x = 0; x < 16; ++x)
             ASSERT_EQ(png.ImageBitmap().ScanLine(y)[x], (x % 8 == 0 && y % 8 == 0) ? 255 : 0) << x << ", " << y;
 
-    // Without IDAT the previous image stays.
-    LoadBytes(png, TPngBuilder().Header(5, 5, 8, 0).End().Bytes());
+    // Without IDAT the load is refused and the previous image stays.
+    EXPECT_THROW(LoadBytes(png, TPngBuilder().Header(5, 5, 8, 0).End().Bytes()), EKroPNG);
     EXPECT_EQ(png.Width(), 16);
 }
 
