@@ -1,6 +1,7 @@
 // gazorin: the desktop program.
 
 #include "workspace/MainForm.h"
+#include "workspace/PlacementWizard.h"
 #include "workspace/Startup.h"
 
 #include <QApplication>
@@ -13,7 +14,11 @@ int main(int argc, char* argv[])
     const gz::ui::TJapaneseQtTexts qtTexts;
 
     gz::ui::TForm1 form1;
-    // The placement wizard (TForm3) is created here, hidden, and handed to form1.
+    // The placement wizard: created hidden right after the main window, kept until exit.
+    gz::ui::TForm3 form3;
+    form1.SetPlacementRequest(&form3);
     form1.show();
-    return app.exec();
+    const int result = app.exec();
+    form1.SetPlacementRequest(nullptr);
+    return result;
 }
