@@ -124,6 +124,17 @@ TForm1::TForm1(QWidget* parent)
 
     connect(MDIArea, &QMdiArea::subWindowActivated, this, [this] { SubWindowActivated(); });
 
+    // Drops on any part of the window reach the window itself: no child takes them first.
+    zoombox1->lineEdit()->setAcceptDrops(false);
+    TControlHook::SetExceptionReport(
+        [](const std::exception& e) { ShowErrorBox(QApplication::activeWindow(), QString::fromUtf8(e.what())); });
+    DropDst1 = new TDropDst(this);
+    DropDst1->setObjectName(QStringLiteral("DropDst1"));
+    DropDst1->OnFileDrop = [this](TDropDst* sender, const QStringList& files, int x, int y) {
+        DropDst1FileDrop(sender, files, x, y);
+    };
+    DropDst1->SetTarget(htForm);
+
     // 608 x 446 with the frame, centred on the desktop.
     resize(608, 446);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -241,7 +252,7 @@ void TForm1::LoadAndJoin(const QString& fileName)
     });
 }
 
-void TForm1::DropDst1FileDrop(const QStringList& files)
+void TForm1::DropDst1FileDrop(TDropDst*, const QStringList& files, int, int)
 {
     if (files.isEmpty() || files.first().isEmpty())
         return;

@@ -4,6 +4,7 @@
 // no picture: the tool panel mirrors the settings of the active document window, and a click
 // on a panel control writes its setting into that window at once.
 
+#include "shell/DropTarget.h"
 #include "susie/SPIs.h"
 #include "workspace/JoinEngine.h"
 
@@ -51,6 +52,8 @@ public:
     // The export dialog and its option panel (owned here; lent to the dialog while it shows).
     TPanelSaveDialog* SavePictureDialog1 = nullptr;
     QPointer<TExportPanel> Panel2;
+    // Files dropped anywhere on the window arrive here (DropDst1FileDrop).
+    TDropDst* DropDst1 = nullptr;
 
     TSpeedButton *openpicture = nullptr, *savejpeg = nullptr, *savepng = nullptr;
     TSpeedButton *SBundo = nullptr, *SBcopy = nullptr, *SBpaste = nullptr;
@@ -89,7 +92,8 @@ public:
     // Loads the file (or, with an empty name, the clipboard's picture) and joins it onto the
     // active window, or onto a new one while the active window's direction is new window.
     void LoadAndJoin(const QString& fileName);
-    void DropDst1FileDrop(const QStringList& files);
+    // Loads the first dropped file unless its name has no extension (or "." alone).
+    void DropDst1FileDrop(TDropDst* sender, const QStringList& files, int x, int y);
 
     void SBNormalClick(TSpeedButton* button);
     void SBNormalDblClick(TSpeedButton* button);

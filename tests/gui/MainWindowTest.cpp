@@ -288,10 +288,10 @@ TEST_F(GuiTest, DropLoadsOnlyTheFirstFileAndIgnoresNamesWithoutExtension)
 {
     const QString a = WriteBmp("a.bmp", MakeBitmap(3, 3, Red));
     const QString b = WriteBmp("b.bmp", MakeBitmap(3, 3, Blue));
-    form_->DropDst1FileDrop({Path("noextension"), a});
-    form_->DropDst1FileDrop({Path("dot."), a});
+    form_->DropDst1FileDrop(form_->DropDst1, {Path("noextension"), a}, 0, 0);
+    form_->DropDst1FileDrop(form_->DropDst1, {Path("dot."), a}, 0, 0);
     EXPECT_TRUE(form_->Forms2().isEmpty());
-    form_->DropDst1FileDrop({a, b, b});
+    form_->DropDst1FileDrop(form_->DropDst1, {a, b, b}, 0, 0);
     ASSERT_EQ(form_->Forms2().size(), 1);
     EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "a.bmp"));
 }
