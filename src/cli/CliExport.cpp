@@ -1,11 +1,10 @@
 #include "cli/CliExport.h"
 
 #include "jpeg/JPEGImage.h"
-#include "platform/Bitmap.h"
-#include "platform/SafeFile.h"
 #include "platform/metafile/Metafile.h"
 #include "png/KroPNG.h"
 #include "susie/SusieStartup.h"
+#include "workspace/PictureExport.h"
 
 #include <memory>
 
@@ -36,20 +35,11 @@ void UnregisterCliFormats()
 void ExportPicture(const TBitmap& raster, const std::string& fileName, const std::string& kind, int quality,
                    bool progressive, bool interlace)
 {
-    if (kind == "png") {
-        TBitmap picture(raster);
-        picture.SetPixelFormat(pf24bit);
-        TKroPNG png;
-        png.Assign(picture);
-        png.Interlace = interlace ? 1 : 0;
-        WriteFileAtomically(fileName, [&](TStream& stream) { png.SaveToStream(stream); });
-    } else {
-        TJPEGImage jpeg;
-        jpeg.Assign(raster);
-        jpeg.SetQuality(quality);
-        jpeg.SetProgressive(progressive);
-        WriteFileAtomically(fileName, [&](TStream& stream) { jpeg.SaveToStream(stream); });
-    }
+    TPictureExportOptions options;
+    options.quality = quality;
+    options.progressive = progressive;
+    options.interlace = interlace;
+    gz::ExportPicture(raster, kind == "png" ? TExportFormat::Png : TExportFormat::Jpeg, fileName, options);
 }
 
 } // namespace gz::cli

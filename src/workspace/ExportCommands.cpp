@@ -1,9 +1,8 @@
 #include "workspace/ExportCommands.h"
 
-#include "jpeg/JPEGImage.h"
+#include "platform/Bitmap.h"
 #include "platform/Exceptions.h"
-#include "platform/SafeFile.h"
-#include "png/KroPNG.h"
+#include "workspace/PictureExport.h"
 #include "workspace/ImageForm.h"
 #include "workspace/MainForm.h"
 #include "workspace/PanelDialog.h"
@@ -21,12 +20,13 @@ namespace {
 
 std::string LocalName(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
 
-// Writes graphic to fileName through a temporary file beside it; a file that cannot be made
+// Writes the raster to fileName through a temporary file beside it; a file that cannot be made
 // is reported with its name.
-void WriteGraphic(TGraphic& graphic, const QString& fileName)
+void WritePicture(const TBitmap& raster, TExportFormat format, const QString& fileName,
+                  const TPictureExportOptions& options)
 {
     try {
-        WriteFileAtomically(LocalName(fileName), [&](TStream& stream) { graphic.SaveToStream(stream); });
+        ExportPicture(raster, format, LocalName(fileName), options);
     } catch (const EFCreateError&) {
         throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(fileName).toStdString());
     }
@@ -104,11 +104,10 @@ void SaveAsJpeg(TForm1& form)
                                          QStringLiteral("JPG イメージファイル(*.JPG)"), true);
     if (fileName.isEmpty())
         return;
-    TJPEGImage jpeg;
-    jpeg.Assign(f->Document().workBmp);
-    jpeg.SetQuality(form.Panel2->TrackBar1->value());
-    jpeg.SetProgressive(form.Panel2->CBProgressive->isChecked());
-    WriteGraphic(jpeg, fileName);
+    TPictureExportOptions options;
+    options.quality = form.Panel2->TrackBar1->value();
+    options.progressive = form.Panel2->CBProgressive->isChecked();
+    WritePicture(f->Document().workBmp, TExportFormat::Jpeg, fileName, options);
 }
 
 void SaveAsPng(TForm1& form)
@@ -120,13 +119,13 @@ void SaveAsPng(TForm1& form)
                                          QStringLiteral("PNG イメージファイル(*.PNG)"), false);
     if (fileName.isEmpty())
         return;
+    // The working raster itself becomes 24 bits per pixel, as it stays after the command.
     TBitmap& raster = f->Document().workBmp;
     raster.SetPixelFormat(pf24bit);
-    TKroPNG png;
-    png.Assign(raster);
-    png.GrayScale = form.Panel2->CBGrayS->isChecked();
-    png.Interlace = form.Panel2->CBProgressive->isChecked() ? 1 : 0;
-    WriteGraphic(png, fileName);
+    TPictureExportOptions options;
+    options.grayScale = form.Panel2->CBGrayS->isChecked();
+    options.interlace = form.Panel2->CBProgressive->isChecked();
+    WritePicture(raster, TExportFormat::Png, fileName, options);
 }
 
 } // namespace gz::ui

@@ -1,0 +1,26 @@
+#pragma once
+// Writing a raster as PNG or JPEG, the way the export commands of the desktop program and
+// gazorin-cli do it.
+
+#include <string>
+
+namespace gz {
+
+class TBitmap;
+
+enum class TExportFormat { Jpeg, Png };
+
+struct TPictureExportOptions {
+    int quality = 83;         // JPEG quality 1..100
+    bool progressive = false; // JPEG: simple progression
+    bool interlace = false;   // PNG: Adam7
+    bool grayScale = false;   // PNG: written grey
+};
+
+// Writes the raster to fileName through a temporary file beside it, so that an existing file
+// is replaced only once the encoder has succeeded. PNG files are written from the raster
+// at 24 bits per pixel (a raster of another depth is converted in a copy).
+void ExportPicture(const TBitmap& raster, TExportFormat format, const std::string& fileName,
+                   const TPictureExportOptions& options);
+
+} // namespace gz
