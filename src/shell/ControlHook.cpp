@@ -43,7 +43,10 @@ public:
     bool event(QEvent* event) override
     {
         if (event->type() == QEvent::Type(RehookMessage)) {
-            RunReported([this] { hook_.HookChanged(hcRehook); });
+            // A widget destroyed for good, rather than given a new native window, is not
+            // waited for.
+            if (hook_.recreating_)
+                RunReported([this] { hook_.HookChanged(hcRehook); });
             return true;
         }
         return QObject::event(event);
@@ -165,6 +168,7 @@ bool TControlHook::eventFilter(QObject* watched, QEvent* event)
         return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::WinIdChange && hooked_->internalWinId() == 0) {
         // The native window is going away; attach again once the platform is done with it.
+        recreating_ = hooked_;
         QCoreApplication::postEvent(utility_, new QEvent(QEvent::Type(RehookMessage)));
         Detach();
     }

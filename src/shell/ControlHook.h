@@ -89,6 +89,8 @@ private:
     QPointer<QWidget> control_;
     QMetaObject::Connection controlWatch_;
     QPointer<QWidget> hooked_;
+    // The widget whose native window went away; the posted rehook is void once it is deleted.
+    QPointer<QWidget> recreating_;
     TUtility* utility_;
 };
 

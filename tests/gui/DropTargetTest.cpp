@@ -1,13 +1,13 @@
 // Files dropped from the desktop: real drag and drop events sent to the widgets of the main
-// window and of plain test windows, as the window system would deliver them.
+// window and of plain test windows, as the window system delivers them.
 
 #include "GuiFixture.h"
 
 #include "shell/DropTarget.h"
+#include "support/Rasters.h"
 #include "workspace/ScrollBox.h"
 
 #include "platform/Exceptions.h"
-#include "support/Rasters.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,8 +18,6 @@
 #include <QTest>
 #include <QUrl>
 
-#include <memory>
-
 namespace gz::test {
 namespace {
 
@@ -28,57 +26,47 @@ using ui::TDropDst;
 TColor Red(int, int) { return RGBColor(255, 0, 0); }
 TColor Blue(int, int) { return RGBColor(0, 0, 255); }
 
-std::unique_ptr<QMimeData> FileData(const QStringList& paths)
-{
-    auto data = std::make_unique<QMimeData>();
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls.append(QUrl::fromLocalFile(p));
-    data->setUrls(urls);
-    return data;
-}
-
-// One drag over target ending in a drop at pos, as the window system sends it. Returns whether
-// the drop was taken.
-bool DragAndDrop(QWidget* target, QPoint pos, const QMimeData& data)
+// A drag over target ending in a drop at pos. Returns whether the drop was taken as a copy.
+bool DragAndDrop(QWidget* target, const QMimeData& data, QPoint pos = {5, 5})
 {
     const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
     QDragEnterEvent enter(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
     QDragMoveEvent move(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
-    if (!move.isAccepted())
-        return false;
     QDropEvent drop(pos, actions, &data, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+    for (QDropEvent* e : {static_cast<QDropEvent*>(&enter), static_cast<QDropEvent*>(&move), &drop}) {
+        QApplication::sendEvent(target, e);
+        if (!e->isAccepted())
+            return false;
+    }
+    return drop.dropAction() == Qt::CopyAction;
 }
 
 bool DropFiles(QWidget* target, const QStringList& paths, QPoint pos = {5, 5})
 {
-    return DragAndDrop(target, pos, *FileData(paths));
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls.append(QUrl::fromLocalFile(p));
+    data.setUrls(urls);
+    return DragAndDrop(target, data, pos);
 }
 
+// What reaches a drop target's handler.
 struct TDropRecord {
     int count = 0;
     QStringList files;
     QPoint at;
+
+    void Listen(TDropDst& target)
+    {
+        target.OnFileDrop = [this, &target](TDropDst* sender, const QStringList& f, int x, int y) {
+            EXPECT_EQ(sender, &target);
+            ++count, files = f, at = {x, y};
+        };
+    }
 };
 
-// Replaces the handler by one that records what arrives.
-void Record(TDropDst& target, TDropRecord& record)
-{
-    target.OnFileDrop = [&record, &target](TDropDst* sender, const QStringList& files, int x, int y) {
-        EXPECT_EQ(sender, &target);
-        ++record.count;
-        record.files = files;
-        record.at = {x, y};
-    };
-}
-
-// Access to QWidget::destroy and QWidget::create, which destroy and make the native window.
+// Reaches QWidget::destroy and QWidget::create, which take and give the native window.
 struct TNativeWindow : QWidget {
     static void Recreate(QWidget* widget)
     {
@@ -87,32 +75,24 @@ struct TNativeWindow : QWidget {
     }
 };
 
-class DropTest : public GuiTest {
-protected:
-    // Every part of the main window a user can drop onto, with one document window open.
-    QList<QWidget*> DropSpots()
-    {
-        form_->LoadAndJoin(WriteBmp("base.bmp", MakeBitmap(40, 30, Red)));
-        ui::TForm2* doc = Active();
-        return {form_.get(), form_->Panel1, form_->MDIArea, form_->MDIArea->viewport(), doc,
-                doc->ScrollBox1()->viewport(), doc->PaintBox1(), form_->statusBar()};
-    }
-};
+using DropTest = GuiTest;
 
 TEST_F(DropTest, EveryPartOfTheMainWindowHandsItsDropsToDropDst1)
 {
-    const QList<QWidget*> spots = DropSpots();
+    form_->LoadAndJoin(WriteBmp("base.bmp", MakeBitmap(40, 30, Red)));
+    ui::TForm2* doc = Active();
     for (QWidget* w : form_->findChildren<QWidget*>()) {
         if (w->window() == form_.get()) {
             EXPECT_FALSE(w->acceptDrops()) << w->metaObject()->className() << " takes drops itself";
         }
     }
-    EXPECT_TRUE(form_->acceptDrops());
 
     TDropRecord record;
-    Record(*form_->DropDst1, record);
+    record.Listen(*form_->DropDst1);
     const QStringList files{Path("c.bmp"), Path("a.bmp"), Path("b b.bmp")};
-    for (QWidget* spot : spots) {
+    for (QWidget* spot : {static_cast<QWidget*>(form_.get()), form_->Panel1, form_->MDIArea->viewport(),
+                          static_cast<QWidget*>(doc), doc->ScrollBox1()->viewport(), doc->PaintBox1(),
+                          static_cast<QWidget*>(form_->statusBar())}) {
         SCOPED_TRACE(spot->metaObject()->className());
         record = {};
         ASSERT_TRUE(DropFiles(spot, files, {7, 9}));
@@ -125,14 +105,12 @@ TEST_F(DropTest, EveryPartOfTheMainWindowHandsItsDropsToDropDst1)
 TEST_F(DropTest, OnlyTheFirstDroppedFileIsJoined)
 {
     const QString a = WriteBmp("a.bmp", MakeBitmap(3, 3, Red));
-    const QString c = WriteBmp("c.bmp", MakeBitmap(5, 4, Blue));
-    ASSERT_TRUE(DropFiles(form_->MDIArea->viewport(), {a}));
+    ASSERT_TRUE(DropFiles(form_.get(), {a}));
     ASSERT_EQ(form_->Forms2().size(), 1);
     EXPECT_EQ(Active()->windowTitle(), Caption(1, "a.bmp"));
 
-    // Three files onto the document window, joined below it.
     Active()->Document().joinDir = jdDown;
-    ASSERT_TRUE(DropFiles(Active()->ScrollBox1()->viewport(), {c, a, a}));
+    ASSERT_TRUE(DropFiles(Active()->ScrollBox1()->viewport(), {WriteBmp("c.bmp", MakeBitmap(5, 4, Blue)), a, a}));
     ASSERT_EQ(form_->Forms2().size(), 1);
     EXPECT_EQ(Active()->Document().workBmp.Height(), 7);
     EXPECT_EQ(Active()->Document().workBmp.Pixel(0, 6), RGBColor(0, 0, 255));
@@ -142,61 +120,57 @@ TEST_F(DropTest, OnlyTheFirstDroppedFileIsJoined)
 struct TDropCase {
     const char* what;
     const char* name;
-    enum { File, Folder } kind;
+    bool folder;
     const char* boxText; // nullptr: nothing happens
 };
 
-class DropFailureTest : public DropTest, public ::testing::WithParamInterface<TDropCase> {};
+class DropFailureTest : public GuiTest, public ::testing::WithParamInterface<TDropCase> {};
 
 TEST_P(DropFailureTest, TheWindowKeepsWorking)
 {
     const TDropCase& c = GetParam();
-    const QString path = c.kind == TDropCase::Folder ? Path(c.name) : WriteBytes(c.name, "not a picture at all");
-    if (c.kind == TDropCase::Folder) {
+    const QString path = c.folder ? Path(c.name) : WriteBytes(c.name, "not a picture at all");
+    if (c.folder) {
         ASSERT_TRUE(QDir().mkpath(path));
     }
-
     EXPECT_TRUE(DropFiles(form_.get(), {path}));
     EXPECT_TRUE(form_->Forms2().isEmpty());
+    ASSERT_EQ(boxes_.size(), c.boxText ? 1u : 0u);
     if (c.boxText) {
-        ASSERT_EQ(boxes_.size(), 1u);
         EXPECT_EQ(boxes_[0].caption, "Gazorin");
         EXPECT_TRUE(boxes_[0].text.contains(QString::fromUtf8(c.boxText))) << boxes_[0].text.toStdString();
-    } else {
-        EXPECT_TRUE(boxes_.empty());
     }
-
     ASSERT_TRUE(DropFiles(form_->Panel1, {WriteBmp("good.bmp", MakeBitmap(2, 2, Red))}));
     EXPECT_EQ(form_->Forms2().size(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Drops, DropFailureTest,
-                         ::testing::Values(TDropCase{"NoExtension", "README", TDropCase::File, nullptr},
-                                           TDropCase{"DotAlone", "name.", TDropCase::File, nullptr},
-                                           TDropCase{"FolderWithoutDot", "pictures", TDropCase::Folder, nullptr},
-                                           TDropCase{"FolderWithDot", "pictures.d", TDropCase::Folder,
+                         ::testing::Values(TDropCase{"NoExtension", "README", false, nullptr},
+                                           TDropCase{"DotAlone", "name.", false, nullptr},
+                                           TDropCase{"FolderWithoutDot", "pictures", true, nullptr},
+                                           TDropCase{"FolderWithDot", "pictures.d", true,
                                                      "拡張子 .d の画像形式は処理できません"},
-                                           TDropCase{"BrokenPng", "broken.png", TDropCase::File, ""}),
+                                           TDropCase{"BrokenPng", "broken.png", false, ""}),
                          [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(DropTest, DropsStillArriveAfterTheNativeWindowWasRecreated)
 {
     TDropRecord record;
-    Record(*form_->DropDst1, record);
+    record.Listen(*form_->DropDst1);
     ASSERT_NE(form_->winId(), 0u);
+    const auto rehooked = [&] { return form_->DropDst1->HookedWindow() == form_.get(); };
 
     TNativeWindow::Recreate(form_.get());
-    EXPECT_EQ(form_->DropDst1->HookedWindow(), nullptr) << "detached until the posted rehook";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form_->DropDst1->HookedWindow() == form_.get(); }));
-    EXPECT_TRUE(form_->acceptDrops());
+    EXPECT_FALSE(rehooked()) << "detached until the posted rehook";
+    EXPECT_TRUE(QTest::qWaitFor(rehooked));
     ASSERT_TRUE(DropFiles(form_->Panel1, {Path("x.png")}));
-    EXPECT_EQ(record.count, 1);
 
-    // Turning the window into a tool window also needs a new native window.
+    // Turning the window into a tool window needs a new native window as well.
     form_->setWindowFlags(form_->windowFlags() | Qt::Tool);
-    EXPECT_EQ(form_->DropDst1->HookedWindow(), nullptr);
+    EXPECT_FALSE(rehooked());
     form_->show();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form_->DropDst1->HookedWindow() == form_.get(); }));
+    EXPECT_TRUE(QTest::qWaitFor(rehooked));
+    EXPECT_TRUE(form_->acceptDrops());
     ASSERT_TRUE(DropFiles(form_->MDIArea->viewport(), {Path("y.png")}));
     EXPECT_EQ(record.count, 2);
     EXPECT_EQ(record.files, QStringList{Path("y.png")});
@@ -206,17 +180,15 @@ TEST_F(DropTest, DropsStillArriveAfterTheNativeWindowWasRecreated)
 TEST_F(DropTest, UriListsFromFileManagersGiveLocalPathsOnly)
 {
     QMimeData data;
-    data.setData("text/uri-list", "# dragged from a file manager\r\nfile:///tmp/a%20b.jpg\r\n"
+    data.setData("text/uri-list", "# from a file manager\r\nfile:///tmp/a%20b.jpg\r\n"
                                   "https://example.org/c.png\r\nfile:///tmp/%E5%86%99%E7%9C%9F.png\r\n");
     EXPECT_EQ(TDropDst::DroppedFiles(&data), (QStringList{"/tmp/a b.jpg", QString::fromUtf8("/tmp/写真.png")}));
 
-    TDropRecord record;
-    Record(*form_->DropDst1, record);
     QMimeData web;
     web.setUrls({QUrl("https://example.org/c.png")});
     web.setText("https://example.org/c.png");
-    EXPECT_FALSE(DragAndDrop(form_->Panel1, {1, 1}, web));
-    EXPECT_EQ(record.count, 0);
+    EXPECT_FALSE(DragAndDrop(form_->Panel1, web));
+    EXPECT_TRUE(form_->Forms2().isEmpty());
 }
 
 TEST_F(DropTest, HookOnAPlainControl)
@@ -230,19 +202,12 @@ TEST_F(DropTest, HookOnAPlainControl)
 
     TDropDst target(&window);
     TDropRecord record;
-    Record(target, record);
-    EXPECT_EQ(target.HookedWindow(), nullptr) << "htControl without a control hooks nothing";
-    target.SetTarget(ui::htForm);
-    EXPECT_EQ(target.HookedWindow(), &window);
-    // With htControl only the control itself takes drops.
-    target.SetTarget(ui::htControl);
+    record.Listen(target);
     target.SetControl(left);
-    EXPECT_EQ(target.HookedWindow(), left);
     EXPECT_TRUE(left->acceptDrops());
-    EXPECT_FALSE(DropFiles(right, {Path("a.png")}));
+    EXPECT_FALSE(DropFiles(right, {Path("a.png")})) << "only the control takes drops";
 
-    // A new control is registered for drops as well.
-    target.SetControl(right);
+    target.SetControl(right); // a new control is registered for drops as well
     EXPECT_TRUE(DropFiles(inner, {Path("a.png")}, {3, 4}));
     EXPECT_EQ(record.count, 1);
     EXPECT_EQ(record.at, QPoint(3, 4));
@@ -252,7 +217,7 @@ TEST_F(DropTest, HookOnAPlainControl)
     EXPECT_FALSE(DropFiles(inner, {Path("a.png")}));
     target.SetAcceptDrop(true);
 
-    // A handler that throws: the error box shows, the drop is still taken, the next one arrives.
+    // A throwing handler: the error box shows, the drop is still taken, the next one arrives.
     target.OnFileDrop = [](TDropDst*, const QStringList&, int, int) { throw EInvalidGraphic("bad picture"); };
     EXPECT_TRUE(DropFiles(right, {Path("a.png")}));
     ASSERT_EQ(boxes_.size(), 1u);
@@ -260,13 +225,12 @@ TEST_F(DropTest, HookOnAPlainControl)
     target.OnFileDrop = nullptr;
     EXPECT_TRUE(DropFiles(right, {Path("a.png")}));
 
-    // The control goes away: the hook forgets it.
     delete right;
     EXPECT_EQ(target.Control(), nullptr);
     EXPECT_EQ(target.HookedWindow(), nullptr);
 }
 
-TEST_F(DropTest, HtFormWithoutAFormFails)
+TEST_F(DropTest, HtFormNeedsAFormInTheOwnerChain)
 {
     QObject owner;
     TDropDst target(&owner);
@@ -278,11 +242,16 @@ TEST_F(DropTest, HtFormWithoutAFormFails)
     }
     EXPECT_EQ(target.HookedWindow(), nullptr);
 
-    // With a control inside a window, that window is the form.
-    QWidget window;
-    auto* child = new QWidget(&window);
-    target.SetControl(child);
-    EXPECT_EQ(target.HookedWindow(), &window);
+    // A control's window is its form; when that window is closed for good, nothing is left to
+    // re-attach to and nothing is reported.
+    auto* window = new QWidget;
+    target.SetControl(new QWidget(window));
+    EXPECT_EQ(target.HookedWindow(), window);
+    window->show();
+    delete window;
+    QCoreApplication::processEvents();
+    EXPECT_EQ(target.HookedWindow(), nullptr);
+    EXPECT_TRUE(boxes_.empty());
 }
 
 } // namespace
