@@ -11,11 +11,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QMdiArea>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <QUrl>
 
 namespace gz::test {
@@ -252,6 +255,38 @@ TEST_F(DropTest, HtFormNeedsAFormInTheOwnerChain)
     QCoreApplication::processEvents();
     EXPECT_EQ(target.HookedWindow(), nullptr);
     EXPECT_TRUE(boxes_.empty());
+}
+
+// A whole drag through the X window system's drag and drop protocol, from a source window of
+// this program onto the main window's document area.
+TEST_F(DropTest, DragThroughTheWindowSystem)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "needs an X server (QT_QPA_PLATFORM=xcb)";
+    QWidget source;
+    source.setGeometry(0, 0, 60, 60);
+    source.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&source));
+
+    TDropRecord record;
+    record.Listen(*form_->DropDst1);
+    QWidget* spot = form_->MDIArea->viewport();
+    const QPoint over = spot->mapTo(form_.get(), QPoint(20, 30));
+    QTimer::singleShot(0, [&] {
+        QWindow* target = form_->windowHandle();
+        for (int i = 0; i < 5; ++i)
+            QTest::mouseMove(target, over + QPoint(i, 0));
+        QTest::mouseRelease(target, Qt::LeftButton, {}, over + QPoint(4, 0));
+    });
+    auto* drag = new QDrag(&source); // deleted by the drag and drop machinery when done
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(Path("one.png")), QUrl::fromLocalFile(Path("two.png"))});
+    drag->setMimeData(data);
+    const Qt::DropAction action = drag->exec(Qt::CopyAction);
+    EXPECT_EQ(action, Qt::CopyAction);
+    EXPECT_EQ(record.count, 1);
+    EXPECT_EQ(record.files, (QStringList{Path("one.png"), Path("two.png")}));
+    EXPECT_EQ(record.at, over + QPoint(4, 0));
 }
 
 } // namespace
