@@ -38,7 +38,8 @@ bool IsForm(const QObject* object)
 // Receives the posted RehookMessage and lets the hook attach again.
 class TControlHook::TUtility : public QObject {
 public:
-    explicit TUtility(TControlHook& hook) : hook_(hook) {}
+    // A child of the hook, so that a posted rehook dies with the hook.
+    explicit TUtility(TControlHook& hook) : QObject(&hook), hook_(hook) {}
 
     bool event(QEvent* event) override
     {
@@ -70,11 +71,7 @@ void TControlHook::RunReported(const std::function<void()>& action)
     }
 }
 
-TControlHook::TControlHook(QObject* owner) : QObject(owner), utility_(new TUtility(*this))
-{
-    // The utility object is a child, so posted events die with the component.
-    utility_->setParent(this);
-}
+TControlHook::TControlHook(QObject* owner) : QObject(owner), utility_(new TUtility(*this)) {}
 
 TControlHook::~TControlHook()
 {

@@ -17,7 +17,6 @@
 #include <exception>
 #include <functional>
 
-
 namespace gz::ui {
 
 enum THookTarget {
@@ -46,6 +45,8 @@ public:
     explicit TControlHook(QObject* owner = nullptr);
     ~TControlHook() override;
 
+    // Setting Control or Target detaches and attaches again; with htForm and no form to
+    // hook, that raises "フック先を特定できません。".
     QWidget* Control() const { return control_; }
     void SetControl(QWidget* control);
 
