@@ -9,6 +9,7 @@
 // The overhead ratio is TJPEGImage time / peer time for each pair.
 
 #include "jpeg/JPEGImage.h"
+#include "support/BenchPictures.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,27 +24,9 @@ using namespace gz;
 
 namespace {
 
-constexpr int W = 4000, H = 3000;
+constexpr int W = bench::kPhotoWidth, H = bench::kPhotoHeight;
 
-const TBitmap& Photo()
-{
-    static const TBitmap bmp = [] {
-        TBitmap b(W, H, pf24bit);
-        std::uint32_t state = 12345;
-        for (int y = 0; y < H; ++y) {
-            std::uint8_t* row = b.ScanLine(y);
-            for (int x = 0; x < W; ++x) {
-                state = state * 1664525u + 1013904223u;
-                const int grain = int(state >> 28) - 8;
-                row[3 * x] = std::uint8_t(std::clamp((x * 255) / W + grain, 0, 255));
-                row[3 * x + 1] = std::uint8_t(std::clamp((y * 255) / H + grain, 0, 255));
-                row[3 * x + 2] = std::uint8_t(std::clamp(((x + y) * 128) / (W + H) + 64 + grain, 0, 255));
-            }
-        }
-        return b;
-    }();
-    return bmp;
-}
+const TBitmap& Photo() { return bench::PhotoLikeBitmap(); }
 
 const std::vector<std::uint8_t>& PhotoFile()
 {

@@ -5,15 +5,15 @@
 #include "png/KroPNG.h"
 
 #include "platform/Streams.h"
+#include "support/LibpngOracle.h"
 
 #include <benchmark/benchmark.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -40,77 +40,38 @@ std::vector<std::uint8_t> PictureRGB()
     return rgb;
 }
 
-void Fail(png_structp, png_const_charp message) { throw std::runtime_error(message); }
-
-void Append(png_structp png, png_bytep data, png_size_t n)
+std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& rgb, bool interlaced)
 {
-    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
-void NoFlush(png_structp) {}
-
-std::vector<std::uint8_t> EncodeWithLibpng(const std::vector<std::uint8_t>& rgb, bool interlaced)
-{
-    std::vector<std::uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &out, Append, NoFlush);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB,
-                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const int passes = png_set_interlace_handling(png);
-    for (int pass = 0; pass < passes; ++pass)
-        for (int y = 0; y < kHeight; ++y)
-            png_write_row(png, rgb.data() + std::size_t(y) * kWidth * 3);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    std::vector<std::uint8_t> file = gz::test::EncodeWithLibpng(kWidth, kHeight, rgb, interlaced);
+    if (file.empty())
+        throw std::runtime_error("libpng could not encode the picture");
+    return file;
 }
 
 const std::vector<std::uint8_t>& File(bool interlaced)
 {
     static const std::vector<std::uint8_t> rgb = PictureRGB();
-    static const std::vector<std::uint8_t> plain = EncodeWithLibpng(rgb, false);
-    static const std::vector<std::uint8_t> adam7 = EncodeWithLibpng(rgb, true);
+    static const std::vector<std::uint8_t> plain = Encode(rgb, false);
+    static const std::vector<std::uint8_t> adam7 = Encode(rgb, true);
     return interlaced ? adam7 : plain;
 }
 
-struct TMemorySource {
-    const std::vector<std::uint8_t>* bytes;
-    std::size_t pos;
-};
-
-void ReadMemory(png_structp png, png_bytep out, png_size_t n)
-{
-    auto* src = static_cast<TMemorySource*>(png_get_io_ptr(png));
-    if (src->pos + n > src->bytes->size())
-        png_error(png, "read past the end");
-    std::memcpy(out, src->bytes->data() + src->pos, n);
-    src->pos += n;
-}
-
-// Decodes into freshly allocated (not cleared) rows, as our reader decodes into a fresh bitmap.
+// Decodes the rows as stored into freshly allocated (not cleared) memory, as our reader
+// decodes into a fresh bitmap.
 std::unique_ptr<std::uint8_t[]> DecodeWithLibpng(const std::vector<std::uint8_t>& file)
 {
     std::unique_ptr<std::uint8_t[]> pixels;
-    std::vector<png_bytep> rows;
-    TMemorySource src{&file, 0};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_read_fn(png, &src, ReadMemory);
-    png_read_info(png, info);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    const std::size_t rowBytes = png_get_rowbytes(png, info);
-    pixels.reset(new std::uint8_t[rowBytes * kHeight]);
-    rows.resize(kHeight);
-    for (int y = 0; y < kHeight; ++y)
-        rows[std::size_t(y)] = pixels.get() + std::size_t(y) * rowBytes;
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
+    gz::test::TLibpngDecodeOptions asStored;
+    asStored.ExpandToRgba = false;
+    asStored.Lenient = false;
+    gz::test::TLibpngHeader header;
+    std::string error;
+    const auto allocate = [&](const gz::test::TLibpngHeader& h, std::size_t rowBytes) {
+        pixels.reset(new std::uint8_t[rowBytes * std::size_t(h.Height)]);
+        return pixels.get();
+    };
+    if (!gz::test::DecodeWithLibpng(file, asStored, header, allocate, error))
+        throw std::runtime_error("libpng: " + error);
     return pixels;
 }
 

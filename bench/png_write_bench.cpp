@@ -9,6 +9,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Streams.h"
 #include "png/PngWriter.h"
+#include "support/BenchPictures.h"
 
 #include <benchmark/benchmark.h>
 #include <png.h>
@@ -20,28 +21,9 @@ using namespace gz;
 
 namespace {
 
-constexpr int W = 4000, H = 3000;
+constexpr int W = bench::kPhotoWidth, H = bench::kPhotoHeight;
 
-// A photo-like picture: smooth gradients with a little noise.
-const TBitmap& Picture()
-{
-    static const TBitmap bmp = [] {
-        TBitmap b(W, H, pf24bit);
-        std::uint32_t state = 12345;
-        for (int y = 0; y < H; ++y) {
-            std::uint8_t* row = b.ScanLine(y);
-            for (int x = 0; x < W; ++x) {
-                state = state * 1664525u + 1013904223u;
-                const unsigned noise = (state >> 24) & 7;
-                row[3 * x] = std::uint8_t((x + y) / 28 + noise);
-                row[3 * x + 1] = std::uint8_t(y * 255 / H + noise);
-                row[3 * x + 2] = std::uint8_t(x * 255 / W + (noise >> 1));
-            }
-        }
-        return b;
-    }();
-    return bmp;
-}
+const TBitmap& Picture() { return bench::PhotoLikeBitmap(); }
 
 void OurWriter(benchmark::State& state, std::uint8_t filterMode)
 {

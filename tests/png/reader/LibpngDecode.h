@@ -1,7 +1,9 @@
 #pragma once
-// libpng as an outside oracle: decodes PNG bytes to 8-bit RGBA (16-bit samples by their high
-// byte, palettes and low grey depths expanded, tRNS as alpha 0), ignoring CRC and Adler-32
-// checks the way our reader does.
+// libpng as an outside oracle for the reader: decodes PNG bytes to 8-bit RGBA (16-bit samples
+// by their high byte, palettes and low grey depths expanded, tRNS as alpha 0), ignoring CRC
+// and Adler-32 checks the way our reader does.
+
+#include "support/LibpngOracle.h"
 
 #include <cstdint>
 #include <string>
@@ -9,18 +11,23 @@
 
 namespace gz::test {
 
-struct TOracleImage {
-    int Width = 0, Height = 0;
-    int ColorType = 0, BitDepth = 0;
-    bool Interlaced = false;
+// The header fields (Width, Height, ColorType, BitDepth, Interlaced) and the pixels.
+struct TOracleImage : TLibpngHeader {
     std::vector<std::uint8_t> Rgba; // Width * Height * 4
     std::string Error;               // libpng's message when it refused the file
 };
 
 // False (with Error set) when libpng refuses the file.
-bool DecodeWithLibpng(const std::vector<std::uint8_t>& file, TOracleImage& out);
-
-// Encodes 8-bit RGB rows with libpng's default filters and compression.
-std::vector<std::uint8_t> EncodeWithLibpng(int width, int height, const std::vector<std::uint8_t>& rgb, bool interlaced);
+inline bool DecodeWithLibpng(const std::vector<std::uint8_t>& file, TOracleImage& out)
+{
+    out = TOracleImage{};
+    return DecodeWithLibpng(
+        file, TLibpngDecodeOptions{}, out,
+        [&](const TLibpngHeader& header, std::size_t rowBytes) {
+            out.Rgba.assign(rowBytes * std::size_t(header.Height), 0);
+            return out.Rgba.data();
+        },
+        out.Error);
+}
 
 } // namespace gz::test

@@ -1,12 +1,12 @@
 #include "PngOracle.h"
 
+#include "support/LibpngOracle.h"
+
 #include "platform/Streams.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <zlib.h>
 
-#include <csetjmp>
 #include <cstring>
 
 namespace gz::test {
@@ -97,74 +97,22 @@ Bytes InflateImageData(const std::vector<Chunk>& chunks)
     return out;
 }
 
-namespace {
-
-struct ReadSource {
-    const Bytes* file;
-    std::size_t pos;
-};
-
-void ReadFromMemory(png_structp png, png_bytep data, png_size_t length)
-{
-    auto* src = static_cast<ReadSource*>(png_get_io_ptr(png));
-    if (src->pos + length > src->file->size())
-        png_error(png, "read past the end");
-    std::memcpy(data, src->file->data() + src->pos, length);
-    src->pos += length;
-}
-
-void OnError(png_structp png, png_const_charp message)
-{
-    *static_cast<std::string*>(png_get_error_ptr(png)) = message;
-    longjmp(png_jmpbuf(png), 1);
-}
-
-void OnWarning(png_structp, png_const_charp) {}
-
-// The reading steps, kept out of the function that calls setjmp so that no local of that
-// function changes between setjmp and a longjmp.
-[[gnu::noinline]] void ReadImage(png_structp png, png_infop info, Decoded& d)
-{
-    png_read_info(png, info);
-    d.width = int(png_get_image_width(png, info));
-    d.height = int(png_get_image_height(png, info));
-    d.bitDepth = png_get_bit_depth(png, info);
-    d.colorType = png_get_color_type(png, info);
-    d.interlace = png_get_interlace_type(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    d.rgba.assign(std::size_t(d.width) * d.height, 0);
-    std::vector<png_bytep> rows;
-    for (int y = 0; y < d.height; ++y)
-        rows.push_back(reinterpret_cast<png_bytep>(&d.rgba[std::size_t(y) * d.width]));
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-}
-
-bool ReadGuarded(png_structp png, png_infop info, Decoded& d)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    ReadImage(png, info, d);
-    return true;
-}
-
-} // namespace
-
 Decoded DecodeWithLibpng(const Bytes& file)
 {
     Decoded d;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &d.error, OnError, OnWarning);
-    png_infop info = png_create_info_struct(png);
-    ReadSource source{&file, 0};
-    png_set_read_fn(png, &source, ReadFromMemory);
-    if (!ReadGuarded(png, info, d) && d.error.empty())
-        d.error = "libpng failed";
-    png_destroy_read_struct(&png, &info, nullptr);
+    TLibpngDecodeOptions strict;
+    strict.Lenient = false;
+    TLibpngHeader header;
+    DecodeWithLibpng(
+        file, strict, header,
+        [&](const TLibpngHeader& h, std::size_t) {
+            d.rgba.assign(std::size_t(h.Width) * std::size_t(h.Height), 0);
+            return reinterpret_cast<std::uint8_t*>(d.rgba.data());
+        },
+        d.error);
+    d.width = header.Width, d.height = header.Height;
+    d.bitDepth = header.BitDepth, d.colorType = header.ColorType;
+    d.interlace = header.Interlaced ? 1 : 0;
     return d;
 }
 
