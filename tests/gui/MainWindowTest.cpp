@@ -399,4 +399,34 @@ TEST_F(GuiTest, PlugInFormatsOpenAndJoinThroughTheMainWindow)
     EXPECT_EQ(joined.Pixel(2, 1), clWhite);
 }
 
+TEST_F(GuiTest, BitmapsAndPlugInFormatsFallBackOnlyThroughThePlugInPictureClass)
+{
+    QByteArray ppm("P6\n2 1\n255\n");
+    ppm.append("\xff\x00\x00\x00\x00\xff", 6);
+
+    // ".BMP" is the bitmap reader's alone: bytes that only a plug-in reads are not handed on,
+    // and the failure stays silent.
+    form_->LoadAndJoin(WriteBytes("only-a-plugin-reads-this.bmp", ppm));
+    EXPECT_TRUE(form_->Forms2().isEmpty());
+    EXPECT_TRUE(boxes_.empty());
+
+    // A plug-in extension goes through the plug-in picture class, which reads a plain bitmap
+    // with the bitmap reader once the plug-ins have refused it.
+    form_->LoadAndJoin(WriteBmp("really-a-bitmap.ppm", MakeBitmap(2, 1, [](int x, int) {
+                                    return x == 0 ? RGBColor(0, 128, 0) : RGBColor(255, 255, 0);
+                                })));
+    ASSERT_EQ(form_->Forms2().size(), 1) << (boxes_.empty() ? QString() : boxes_.front().text).toStdString();
+    const TBitmap& raster = Active()->Document().workBmp;
+    EXPECT_EQ(raster.Width(), 2);
+    EXPECT_EQ(raster.Pixel(0, 0), RGBColor(0, 128, 0));
+    EXPECT_EQ(raster.Pixel(1, 0), RGBColor(255, 255, 0));
+
+    // The same PNM bytes under their own extension are the plug-in's.
+    Active()->Document().joinDir = jdDown;
+    form_->LoadAndJoin(WriteBytes("two.ppm", ppm));
+    ASSERT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
+    EXPECT_EQ(Active()->Document().workBmp.Height(), 2);
+    EXPECT_EQ(Active()->Document().workBmp.Pixel(1, 1), RGBColor(0, 0, 255));
+}
+
 } // namespace gz::test
