@@ -108,7 +108,7 @@ TEST_F(GuiTest, ClickingAWindowMakesItTheTarget)
     Active()->move(200, 150);
     ASSERT_NE(Active(), first);
     QTest::mouseClick(first->PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
-    QTRY_COMPARE(Active(), first);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Active() == first; }));
 }
 
 TEST_F(GuiTest, ClosingAWindowDiscardsItWithoutAQuestion)
@@ -116,7 +116,7 @@ TEST_F(GuiTest, ClosingAWindowDiscardsItWithoutAQuestion)
     form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; })));
     QPointer<TForm2> f = Active();
     f->close();
-    QTRY_VERIFY(f.isNull());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.isNull(); }));
     EXPECT_TRUE(boxes_.empty());
 }
 

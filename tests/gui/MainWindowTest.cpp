@@ -319,7 +319,7 @@ TEST_F(GuiTest, OpenCommandRunsTheDialogWithPreviewDecodingSwitchedOn)
     ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
     for (const bool confirm : {false, true}) {
         QTimer::singleShot(0, dialog, [&] {
-            QTRY_VERIFY(dialog->isVisible());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }));
             dialog->setDirectory(Path(QString()));
             dialog->selectFile(a);
             QDialog* asDialog = dialog;

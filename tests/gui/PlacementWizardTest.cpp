@@ -53,7 +53,7 @@ protected:
         placed.Assign(piece);
         bool acted = false;
         QTimer::singleShot(0, wizard_.get(), [&] {
-            QTRY_VERIFY(wizard_->isVisible());
+            ASSERT_TRUE(QTest::qWaitFor([&] { return wizard_->isVisible(); }));
             acted = true;
             act(*wizard_);
         });
@@ -274,7 +274,7 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
 
     const QString piece = WriteBmp("piece.bmp", MakeBitmap(100, 80, Blue));
     QTimer::singleShot(0, wizard_.get(), [&] {
-        QTRY_VERIFY(wizard_->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return wizard_->isVisible(); }));
         QTest::mouseClick(wizard_->PaintBox1, Qt::LeftButton, {}, QPoint(130, 50));
         wizard_->Button1->click();
     });
@@ -292,7 +292,7 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
 
     // Cancelling leaves the picture as it was.
     QTimer::singleShot(0, wizard_.get(), [&] {
-        QTRY_VERIFY(wizard_->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return wizard_->isVisible(); }));
         wizard_->Button2->click();
     });
     form_->LoadAndJoin(WriteBmp("other.bmp", MakeBitmap(10, 10, Black)));
