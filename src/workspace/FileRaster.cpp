@@ -52,16 +52,15 @@ TBitmap ReadByExtension(const std::string& fileName) { return DrawnOnWhite(*Load
 struct TExtensionRow {
     const char* extension;
     TBitmap (*read)(const std::string&);
-    bool silentFailure;
 };
 
 constexpr std::array<TExtensionRow, 6> builtIn{{
-    {".BMP", &ReadBitmap, true},
-    {".PNG", &ReadAndCopy<TKroPNG>, false},
-    {".JPG", &ReadAndCopy<TJPEGImage>, false},
-    {".WMF", &ReadByExtension, true},
-    {".EMF", &ReadByExtension, true},
-    {".ICO", &ReadIcon, false},
+    {".BMP", &ReadBitmap},
+    {".PNG", &ReadAndCopy<TKroPNG>},
+    {".JPG", &ReadAndCopy<TJPEGImage>},
+    {".WMF", &ReadByExtension},
+    {".EMF", &ReadByExtension},
+    {".ICO", &ReadIcon},
 }};
 
 } // namespace
@@ -92,20 +91,6 @@ TBitmap LoadFileRaster(const std::string& fileName)
 {
     const TExtensionRow* row = FindRow(fileName);
     return row ? row->read(fileName) : ReadByExtension(fileName);
-}
-
-std::optional<TBitmap> ReadFileRaster(const std::string& fileName)
-{
-    const TExtensionRow* row = FindRow(fileName);
-    if (!row)
-        return ReadByExtension(fileName);
-    try {
-        return row->read(fileName);
-    } catch (const std::exception&) {
-        if (row->silentFailure)
-            return std::nullopt;
-        throw;
-    }
 }
 
 } // namespace gz::ui

@@ -240,7 +240,7 @@ void TForm1::LoadAndJoin(const QString& fileName)
 {
     RunCommand(this, [&] {
         const TWaitCursor wait;
-        const std::optional<TBitmap> raster = fileName.isEmpty() ? LoadClipboardRaster() : ReadFileRaster(LocalFileName(fileName));
+        const std::optional<TBitmap> raster = fileName.isEmpty() ? LoadClipboardRaster() : LoadFileRaster(LocalFileName(fileName));
         if (!raster)
             return;
         TForm2* target = ActiveForm2();
