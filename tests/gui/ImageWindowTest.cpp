@@ -107,6 +107,9 @@ TEST_F(GuiTest, ClickingAWindowMakesItTheTarget)
     first->move(0, 0);
     Active()->move(200, 150);
     ASSERT_NE(Active(), first);
+    // Document windows are activated by clicks only while the main window is active.
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
     QTest::mouseClick(first->PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Active() == first; }));
 }
