@@ -160,7 +160,9 @@ TBitmap DecodePngImage(const Candidate& c)
     }
     if (decoded.Empty())
         Invalid("the PNG image has no pixels");
-    return ToBGRA(decoded, decoded.PixelFormat() == pf32bit);
+    if (decoded.PixelFormat() == pf32bit)
+        return decoded; // already blue, green, red, opacity: no second copy of a large image
+    return ToBGRA(decoded, false);
 }
 
 TBitmap ReadIcon(const std::uint8_t* data, std::size_t size)
