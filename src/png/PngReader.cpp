@@ -536,6 +536,21 @@ void TKroPNGReadStream::DecodeImage()
     const std::size_t fullRowBytes = std::size_t((std::uint64_t(width_) * unsigned(pixelBits) + 7) >> 3);
     const bool hooked = !activeRowKey_.empty() && OnReadRow;
 
+    // Deflate packs at most 1032 bytes into one, so what is left of the file bounds the rows
+    // it can hold. A header that claims more than that is refused before the picture is
+    // allocated, as the read would end in the same error once the data ran out.
+    std::uint64_t rawBytes = 0;
+    for (int p = 0; p < passes; ++p) {
+        const std::int64_t columns = interlaced ? PassColumns(p, width_) : width_;
+        if (columns > 0)
+            rawBytes += std::uint64_t(interlaced ? PassRows(p, height_) : height_) *
+                        (1 + ((std::uint64_t(columns) * unsigned(pixelBits) + 7) >> 3));
+    }
+    constexpr std::uint64_t kMaxDeflateRatio = 1032;
+    const std::uint64_t bytesLeft = std::uint64_t(std::max<std::int64_t>(Available() - Consumed(), 0));
+    if (bytesLeft * kMaxDeflateRatio < rawBytes)
+        ReadError();
+
     try {
         PrepareBitmap(false);
         PrepareMask();

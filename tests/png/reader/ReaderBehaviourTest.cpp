@@ -119,6 +119,18 @@ TEST(PngReaderRefusals, BrokenImageDataIsAReadError)
     };
     for (const TBytes& file : cases)
         EXPECT_EQ(LoadMessage(file), png::kMsgReadError);
+
+    // A few bytes cannot hold a quarter of a billion rows: refused before the picture is allocated.
+    PixelMemory::ResetPeak();
+    const std::size_t before = PixelMemory::Current();
+    EXPECT_EQ(LoadMessage(TPngBuilder().Header(1, 251658272, 8, 6).Data(TBytes(1000, 0)).End().Bytes()),
+              png::kMsgReadError);
+    EXPECT_LT(PixelMemory::Peak() - before, std::size_t(1) << 20);
+    // Data that compresses as well as deflate allows is still read in full.
+    const TBytes blackRows(std::size_t(4000) * (1 + 3 * 4000), 0);
+    EXPECT_EQ(LoadMessage(TPngBuilder().Header(4000, 4000, 8, 2).Chunk("IDAT", Deflate(blackRows)).End().Bytes()),
+              "loaded");
+
     // Split IDAT chunks, including empty ones, are followed.
     EXPECT_EQ(LoadMessage(TPngBuilder()
                               .Header(3, 2, 8, 0)
