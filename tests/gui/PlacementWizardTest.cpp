@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -65,31 +64,6 @@ protected:
 
     std::unique_ptr<TForm3> wizard_;
 };
-
-TEST_F(WizardTest, IsTheDocumentedHiddenForm)
-{
-    EXPECT_FALSE(wizard_->isVisible());
-    EXPECT_EQ(wizard_->windowTitle(), "連結　配置ウィザード");
-    EXPECT_EQ(wizard_->size(), QSize(652, 444));
-    EXPECT_EQ(wizard_->PaintBox1->geometry(), QRect(0, 16, 401, 401));
-    EXPECT_EQ(wizard_->Image1->geometry(), QRect(440, 16, 209, 209));
-    EXPECT_EQ(wizard_->Button1->text(), "配置");
-    EXPECT_TRUE(wizard_->Button1->isDefault());
-    EXPECT_EQ(wizard_->Button2->text(), "キャンセル");
-    EXPECT_EQ(wizard_->Button3->text(), "更新");
-    EXPECT_TRUE(wizard_->TrackBar1->isHidden());
-    EXPECT_EQ(wizard_->TrackBar1->value(), 255);
-    const auto nextTabStop = [](QWidget* w) {
-        do
-            w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
-        return w;
-    };
-    EXPECT_EQ(nextTabStop(wizard_->Ex), wizard_->Ey);
-    EXPECT_EQ(nextTabStop(wizard_->Ey), wizard_->Button1);
-    EXPECT_EQ(nextTabStop(wizard_->Button1), wizard_->Button2);
-    EXPECT_EQ(nextTabStop(wizard_->Button2), wizard_->Button3);
-}
 
 struct TReduction {
     int baseW, baseH, pieceW, pieceH;
