@@ -205,7 +205,13 @@ TPlacement TForm3::RunPlacementWizard(const TImageDocument& document, const TABi
     Prepare(document.workBmp, placed);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    // The join that asks runs under the hourglass; the user works here with the arrow.
+    const bool waiting = QGuiApplication::overrideCursor() != nullptr;
+    if (waiting)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     exec();
+    if (waiting)
+        QGuiApplication::restoreOverrideCursor();
     return {PlacedRect(), TrackBar1->value()};
 }
 

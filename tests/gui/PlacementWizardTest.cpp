@@ -249,6 +249,8 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
     const QString piece = WriteBmp("piece.bmp", MakeBitmap(100, 80, Blue));
     QTimer::singleShot(0, wizard_.get(), [&] {
         ASSERT_TRUE(QTest::qWaitFor([&] { return wizard_->isVisible(); }));
+        ASSERT_NE(QApplication::overrideCursor(), nullptr);
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor); // not the join's hourglass
         QTest::mouseClick(wizard_->PaintBox1, Qt::LeftButton, {}, QPoint(130, 50));
         wizard_->Button1->click();
     });
