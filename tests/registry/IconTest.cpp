@@ -3,6 +3,7 @@
 #include "platform/Canvas.h"
 #include "platform/Exceptions.h"
 #include "platform/Icon.h"
+#include "platform/PixelMemory.h"
 #include "platform/Streams.h"
 #include "png/KroPNG.h"
 #include "support/Rasters.h"
@@ -11,7 +12,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 using namespace gz;
 using namespace gz::test;
@@ -288,4 +291,18 @@ TEST(Icon, PngImagesReadThroughTheRegisteredPngFormat)
         << RefusalOf(IconFile({broken}));
     UnregisterKroPNGFormat();
     EXPECT_NE(RefusalOf(IconFile({PngFileOf(png)})).find("cannot be read yet"), std::string::npos);
+}
+
+TEST(Icon, PngImageClaimingMoreRowsThanItsBytesIsRefusedWithoutAllocating)
+{
+    // A fuzzer's find: 457 bytes whose PNG image claims 1 x 251,658,272 grey pixels.
+    std::ifstream in(std::string(ICON_TEST_DATA_DIR) + "/png-image-claims-251m-rows.ico", std::ios::binary);
+    const Bytes file((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(file.size(), 457u);
+    RegisterKroPNGFormat();
+    PixelMemory::ResetPeak();
+    const std::size_t before = PixelMemory::Current();
+    EXPECT_NE(RefusalOf(file).find("Read Error"), std::string::npos);
+    EXPECT_LT(PixelMemory::Peak() - before, std::size_t(1) << 20);
+    UnregisterKroPNGFormat();
 }
