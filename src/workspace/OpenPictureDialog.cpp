@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -76,7 +79,8 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent)
     // The non-native dialog lays itself out on a grid; the pane goes right of the file list.
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(pane, 1, grid->columnCount(), grid->rowCount() - 1, 1);
-    resize(780, 440);
+    resize(860, 460);
+    FitFileListColumns(*this);
     connect(this, &QFileDialog::currentChanged, this, &TOpenPictureDialog::ShowPreview);
     // A file chosen by name or by selectFile changes the selection but not the current item.
     for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
@@ -85,6 +89,23 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent)
                 const QStringList files = selectedFiles();
                 ShowPreview(files.size() == 1 ? files.first() : QString());
             });
+}
+
+void FitFileListColumns(QFileDialog& dialog)
+{
+    // Wide enough for typical texts of the detail columns and the places list, measured in the
+    // dialog's font (sizing to the contents would measure every file of a large folder).
+    const QFontMetrics metrics(dialog.font());
+    const auto room = [&](const char* sample) { return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 24; };
+    if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = tree->header();
+        header->resizeSection(1, room("1023.9 KiB"));
+        header->resizeSection(2, room("JPEG image"));
+        header->resizeSection(3, room("31 Dec 2026 23:59"));
+        header->setSectionResizeMode(0, QHeaderView::Stretch); // the names take what is left
+    }
+    if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->setSizes({room("コンピューター"), dialog.width()});
 }
 
 void TOpenPictureDialog::RebuildFilter() { setNameFilters(NameFiltersFromPictureFilter(BuildPictureFilter(GraphicBaseClass()))); }

@@ -34,4 +34,8 @@ private:
     QLabel* previewSize_;
 };
 
+// Gives the detail columns of a file dialog (size, type, date) and its places list room for
+// their usual texts; the name column takes the rest.
+void FitFileListColumns(QFileDialog& dialog);
+
 } // namespace gz::ui

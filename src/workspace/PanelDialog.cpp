@@ -1,6 +1,7 @@
 #include "workspace/PanelDialog.h"
 
 #include "platform/Exceptions.h"
+#include "workspace/OpenPictureDialog.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -35,6 +36,7 @@ TPanelOpenDialog::TPanelOpenDialog(QWidget* parent) : QFileDialog(parent)
     setSizeGripEnabled(true);
     rightHost_ = MakeHost(this);
     bottomHost_ = MakeHost(this);
+    FitFileListColumns(*this);
 }
 
 void TPanelOpenDialog::SetRightControl(QWidget* control)
