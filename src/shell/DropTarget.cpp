@@ -69,7 +69,11 @@ bool TDropDst::HookedWndProc(QEvent* event)
         if (files.isEmpty())
             return TControlHook::HookedWndProc(event);
         AcceptFileDrag(drop);
-        RunReported([&] { DeliverDrop(files, drop->position().toPoint()); });
+        // Delivered once the drop has finished, so that the source is not kept waiting while
+        // the files load (or the placement wizard asks) and no drag is still under way then.
+        const QPoint at = drop->position().toPoint();
+        QMetaObject::invokeMethod(
+            this, [this, files, at] { RunReported([&] { DeliverDrop(files, at); }); }, Qt::QueuedConnection);
         return true;
     }
     default:

@@ -141,7 +141,9 @@ bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRe
 
     TABitmap placed;
     placed.Assign(picture);
-    const TABitmap& old = document.workBmp;
+    // Held by value (the pixels are shared, not copied): the raster joined onto stays the one
+    // the geometry was taken from while the placement wizard waits for the user.
+    const TABitmap old = document.workBmp;
     TJoinGeometry g = Geometry(document, old.Width(), old.Height(), placed.Width(), placed.Height());
     ApplyFlips(placed, document.flips);
 

@@ -202,6 +202,9 @@ TRect TForm3::PlacedRect() const
 
 TPlacement TForm3::RunPlacementWizard(const TImageDocument& document, const TABitmap& placed)
 {
+    // One placement at a time: a request that arrives while the form is open is cancelled.
+    if (isVisible())
+        return {{PlacementCancelled, 0, 0, 0}, TrackBar1->value()};
     Prepare(document.workBmp, placed);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

@@ -41,6 +41,7 @@ bool DragAndDrop(QWidget* target, const QMimeData& data, QPoint pos = {5, 5})
         if (!e->isAccepted())
             return false;
     }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the files are handed over after the drop
     return drop.dropAction() == Qt::CopyAction;
 }
 

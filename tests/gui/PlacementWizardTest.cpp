@@ -231,8 +231,17 @@ TEST_F(WizardTest, WaysOutOfTheForm)
     });
     EXPECT_EQ(p.Rect, (TRect{100, 40, 200, 120}));
 
-    // A fresh run starts again from 0, 0.
-    p = Run(base, piece, [](TForm3& w) { w.Button1->click(); });
+    // A fresh run starts again from 0, 0; a second request while the form is open is cancelled
+    // and leaves the first one as it was.
+    p = Run(base, piece, [&](TForm3& w) {
+        TImageDocument other;
+        other.workBmp.Assign(MakeBitmap(50, 50, Blue));
+        TABitmap small;
+        small.Assign(MakeBitmap(10, 10, Red));
+        EXPECT_EQ(w.RunPlacementWizard(other, small).Rect.Left, PlacementCancelled);
+        EXPECT_EQ(w.BaseWidth, 300);
+        w.Button1->click();
+    });
     EXPECT_EQ(p.Rect, (TRect{0, 0, 100, 80}));
 }
 

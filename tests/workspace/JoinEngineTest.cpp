@@ -276,3 +276,29 @@ TEST(JoinEngine, ZoomAndStatusHelpers)
     EXPECT_EQ(ZoomedSize(7, 10), 0);
     EXPECT_EQ(SizeStatusText(640, 480), "幅 640 , 高さ 480");
 }
+
+TEST(JoinEngine, RasterChangedWhileTheWizardAsksDoesNotUnsettleTheJoin)
+{
+    // The wizard's modal wait lets other work run; here the document gets a larger raster
+    // meanwhile. The join still composes from the raster its geometry was taken from.
+    class Meddling : public TPlacementRequest {
+    public:
+        explicit Meddling(TImageDocument& doc) : doc_(doc) {}
+        TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap& placed) override
+        {
+            doc_.workBmp = Solid(400, 300, clBlack);
+            return {{5, 5, 5 + placed.Width(), 5 + placed.Height()}, 255};
+        }
+
+    private:
+        TImageDocument& doc_;
+    };
+    TImageDocument doc = Document(Solid(30, 20, RGBColor(200, 0, 0)), jdRight, jpCustom, 1);
+    Meddling wizard(doc);
+    ASSERT_TRUE(JoinPicture(doc, Solid(10, 10, clWhite), &wizard));
+    ASSERT_EQ(doc.workBmp.Width(), 30);
+    ASSERT_EQ(doc.workBmp.Height(), 20);
+    EXPECT_EQ(doc.workBmp.Pixel(0, 0), RGBColor(200, 0, 0));
+    EXPECT_EQ(doc.workBmp.Pixel(29, 19), RGBColor(200, 0, 0));
+    EXPECT_EQ(doc.workBmp.Pixel(5, 5), RGBColor(254, 254, 254)); // white drawn over the old raster
+}
