@@ -185,6 +185,8 @@ private:
     // it into the open path).
     void Shape(const QPainterPath& logical, bool fill);
     void OpenShape(const QPainterPath& logical);
+    // Ends an open path bracket and hands over the finished path with the current fill rule.
+    std::optional<QPainterPath> TakeFinishedPath();
     void FinishPath(bool fill, bool stroke);
     void CombineClip(const QPainterPath& output, int mode);
     QPainterPath ArcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end, QPointF* endPoint) const;

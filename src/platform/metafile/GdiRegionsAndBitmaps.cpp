@@ -87,15 +87,24 @@ void GdiDevice::CloseFigure()
         pathBracket_->closeSubpath();
 }
 
-void GdiDevice::FinishPath(bool fill, bool stroke)
+std::optional<QPainterPath> GdiDevice::TakeFinishedPath()
 {
     if (pathBracket_)
         EndPath();
     if (!finishedPath_)
-        return;
+        return std::nullopt;
     QPainterPath path = *finishedPath_;
     finishedPath_.reset();
     path.setFillRule(state_.PolyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
+    return path;
+}
+
+void GdiDevice::FinishPath(bool fill, bool stroke)
+{
+    const std::optional<QPainterPath> taken = TakeFinishedPath();
+    if (!taken)
+        return;
+    const QPainterPath& path = *taken;
     if (fill) {
         // Filling closes every open figure.
         QPainterPath closed;
@@ -110,14 +119,8 @@ void GdiDevice::FinishPath(bool fill, bool stroke)
 
 void GdiDevice::SelectClipPath(int mode)
 {
-    if (pathBracket_)
-        EndPath();
-    if (!finishedPath_)
-        return;
-    QPainterPath path = *finishedPath_;
-    finishedPath_.reset();
-    path.setFillRule(state_.PolyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
-    CombineClip(path, mode);
+    if (const std::optional<QPainterPath> path = TakeFinishedPath())
+        CombineClip(*path, mode);
 }
 
 // ---- clipping ----
