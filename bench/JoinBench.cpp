@@ -6,7 +6,7 @@
 // output raster ("extra/output"; 1.0 means the inputs plus exactly one output raster).
 
 #include "platform/PixelMemory.h"
-#include "workspace/JoinEngine.h"
+#include "join/JoinEngine.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,7 +9,7 @@
 #include "workspace/ZoomedRaster.h"
 
 #include "platform/Bitmap.h"
-#include "workspace/JoinTypes.h"
+#include "join/JoinTypes.h"
 
 #include <benchmark/benchmark.h>
 

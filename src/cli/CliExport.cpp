@@ -4,7 +4,7 @@
 #include "platform/metafile/Metafile.h"
 #include "png/KroPNG.h"
 #include "susie/SusieStartup.h"
-#include "workspace/PictureExport.h"
+#include "join/PictureExport.h"
 
 #include <memory>
 

@@ -3,8 +3,8 @@
 #include "cli/CliArguments.h"
 #include "cli/CliExport.h"
 #include "platform/Exceptions.h"
-#include "workspace/JoinEngine.h"
-#include "workspace/FileRaster.h"
+#include "join/JoinEngine.h"
+#include "join/FileRaster.h"
 
 #include <cstdio>
 #include <iostream>

@@ -2,7 +2,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Exceptions.h"
-#include "workspace/PictureExport.h"
+#include "join/PictureExport.h"
 #include "workspace/ImageForm.h"
 #include "workspace/MainForm.h"
 #include "workspace/PanelDialog.h"

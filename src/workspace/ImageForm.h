@@ -4,7 +4,7 @@
 // document's zoom in a scroll box; the wheel zooms, a right click near an edge chooses the
 // join direction, and activation reports the settings to the main window's tool panel.
 
-#include "workspace/ImageDocument.h"
+#include "join/ImageDocument.h"
 
 #include <QMdiSubWindow>
 

@@ -5,7 +5,7 @@
 #include "platform/Exceptions.h"
 #include "workspace/ClipboardRaster.h"
 #include "workspace/ExportCommands.h"
-#include "workspace/FileRaster.h"
+#include "join/FileRaster.h"
 #include "workspace/Glyphs.h"
 #include "workspace/ImageForm.h"
 #include "workspace/MessageBoxes.h"

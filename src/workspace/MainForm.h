@@ -6,7 +6,7 @@
 
 #include "shell/DropTarget.h"
 #include "susie/SPIs.h"
-#include "workspace/JoinEngine.h"
+#include "join/JoinEngine.h"
 
 #include <QMainWindow>
 #include <QPointer>

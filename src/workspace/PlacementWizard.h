@@ -6,7 +6,7 @@
 // every custom join.
 
 #include "platform/Bitmap.h"
-#include "workspace/JoinEngine.h"
+#include "join/JoinEngine.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "workspace/ZoomedRaster.h"
 
 #include "platform/Bitmap.h"
-#include "workspace/JoinTypes.h"
+#include "join/JoinTypes.h"
 
 #include <QPainter>
 #include <QRegion>

@@ -4,7 +4,7 @@
 
 #include "support/Rasters.h"
 #include "workspace/ClipboardRaster.h"
-#include "workspace/FileRaster.h"
+#include "join/FileRaster.h"
 #include "workspace/OpenPictureDialog.h"
 #include "workspace/ScrollBox.h"
 #include "workspace/SpeedButton.h"

@@ -1,4 +1,4 @@
-#include "workspace/FileRaster.h"
+#include "join/FileRaster.h"
 
 #include "jpeg/JPEGImage.h"
 #include "platform/Canvas.h"

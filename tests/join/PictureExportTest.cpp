@@ -1,7 +1,7 @@
 // The export function shared by the desktop program and gazorin-cli, for what neither caller's
 // own tests reach: rasters that are not 24 bits per pixel, and the grey option.
 
-#include "workspace/PictureExport.h"
+#include "join/PictureExport.h"
 
 #include "platform/Bitmap.h"
 #include "platform/Streams.h"

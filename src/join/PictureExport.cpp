@@ -1,5 +1,5 @@
 // Writing a raster as PNG or JPEG.
-#include "workspace/PictureExport.h"
+#include "join/PictureExport.h"
 
 #include "jpeg/JPEGImage.h"
 #include "platform/Bitmap.h"

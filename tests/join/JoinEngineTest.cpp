@@ -1,6 +1,6 @@
 #include "platform/Canvas.h"
 #include "support/Rasters.h"
-#include "workspace/JoinEngine.h"
+#include "join/JoinEngine.h"
 
 #include <gtest/gtest.h>
 

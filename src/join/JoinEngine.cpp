@@ -1,4 +1,4 @@
-#include "workspace/JoinEngine.h"
+#include "join/JoinEngine.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "workspace/ABitmap.h"
+#include "join/ABitmap.h"
 
 #include <algorithm>
 

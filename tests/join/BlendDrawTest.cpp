@@ -1,5 +1,5 @@
 #include "support/Rasters.h"
-#include "workspace/ABitmap.h"
+#include "join/ABitmap.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // The join engine: attaches a new picture to a document's working raster on the side, at the
 // position and with the flips of the document's settings, growing the canvas or keeping it.
 
-#include "workspace/ImageDocument.h"
+#include "join/ImageDocument.h"
 
 namespace gz {
 

@@ -2,8 +2,8 @@
 // The data of one document window: its join settings, the working raster and the undo raster.
 // The window shows it; the join engine changes it.
 
-#include "workspace/ABitmap.h"
-#include "workspace/JoinTypes.h"
+#include "join/ABitmap.h"
+#include "join/JoinTypes.h"
 
 namespace gz {
 
