@@ -116,6 +116,21 @@ void TSPIs::Search(const std::string& mask)
     }
 }
 
+bool TSPIs::IsLoaded(const std::string& path) const
+{
+    if (IndexOf(path) >= 0)
+        return true;
+    // The same file reached through a symbolic link, or through a folder that is one.
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    if (ec)
+        return false;
+    for (int i = 0; i < Count(); ++i)
+        if (Items(i).ResolvedFileName() == resolved.string())
+            return true;
+    return false;
+}
+
 void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
 {
     std::vector<std::string> names;
@@ -134,7 +149,7 @@ void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
 
     std::vector<std::string> paths;
     for (const auto& name : names)
-        if (IndexOf(folder + name) < 0)
+        if (!IsLoaded(folder + name))
             paths.push_back(folder + name);
 
     for (const auto& path : paths) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace gz {
@@ -39,6 +40,13 @@ std::string FileExtension(const std::string& fileName)
     if (slash != std::string::npos && slash > dot)
         return {};
     return fileName.substr(dot);
+}
+
+std::string ResolvedPath(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : resolved.string();
 }
 
 template <class F>
@@ -104,6 +112,7 @@ void TSPI::Open(const std::string& fileName)
     // The whole path, however long: a truncated one would never match in IndexOf.
     const std::string reported = library_.ModuleFileName();
     fileName_ = reported.empty() ? fileName : reported;
+    resolvedFileName_ = ResolvedPath(fileName_);
 
     entries_.GetPluginInfo = Entry<SusieGetPluginInfo>(library_, "GetPluginInfo");
     entries_.ConfigurationDlg = Entry<SusieConfigurationDlg>(library_, "ConfigurationDlg");

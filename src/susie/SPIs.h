@@ -87,6 +87,8 @@ public:
 
     // The path of the loaded module as the loader reports it; the path opened when it reports none.
     const std::string& FileName() const { return fileName_; }
+    // FileName with every symbolic link resolved: the file itself, however a folder spelled it.
+    const std::string& ResolvedFileName() const { return resolvedFileName_; }
     const std::string& APIVersion() const { return apiVersion_; }
     const std::string& PluginName() const { return pluginName_; }
     // Entry i lists one or more patterns separated by ";"; Descriptions[i] describes them.
@@ -125,6 +127,7 @@ private:
 
     TDynamicLibrary library_; // declared first: unloaded after everything else is released
     std::string fileName_;
+    std::string resolvedFileName_;
     std::string apiVersion_;
     std::string pluginName_;
     std::vector<std::string> extensions_;
@@ -249,6 +252,8 @@ public:
 
 private:
     void SearchDir(const std::string& folder, const std::string& pattern);
+    // True when the file at path is loaded already, under this or any other name.
+    bool IsLoaded(const std::string& path) const;
     void RegisterFormats(TInSPI& spi);
 
     std::vector<std::unique_ptr<TSPI>> list_;

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace gz::test {
 namespace {
@@ -206,9 +207,36 @@ TEST_F(SPIsTest, ProgramFolderAloneOrOnceWhenItIsAlsoTheSusieFolder)
             EXPECT_EQ(std::filesystem::path(name).parent_path(), ShippedPluginDir());
         EXPECT_EQ(FindPictureClass("webp"), &SPIBitmapClass());
     }
-    RegistryFile store(std::string(kSusieKey) + "Path=sz:" + ShippedPluginDir() + "/\n");
+    {
+        RegistryFile store(std::string(kSusieKey) + "Path=sz:" + ShippedPluginDir() + "/\n");
+        auto host = CreateMainWindowSPIs();
+        EXPECT_EQ(FileNames(*host), onlyProgram);
+    }
+    // The Susie folder names the program folder through a symbolic link: still once each,
+    // under the Susie folder's spelling, which is searched first.
+    std::filesystem::create_directory_symlink(ShippedPluginDir(), dir.Path() / "link");
+    RegistryFile store(std::string(kSusieKey) + "Path=sz:" + dir.Folder() + "link/../link\n");
     auto host = CreateMainWindowSPIs();
-    EXPECT_EQ(FileNames(*host), onlyProgram);
+    const auto names = FileNames(*host);
+    ASSERT_EQ(names.size(), onlyProgram.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(names[i], dir.Folder() + "link/" + std::filesystem::path(onlyProgram[i]).filename().string());
+}
+
+TEST_F(SPIsTest, APluginLinkedUnderAnotherNameLoadsOnce)
+{
+    std::size_t shipped = 0;
+    {
+        RegistryFile store("");
+        shipped = std::size_t(CreateMainWindowSPIs()->Count());
+    }
+    std::filesystem::create_symlink(ShippedPluginDir() + "/gz_pnm.spi", dir.Path() / "anymap.spi");
+    RegistryFile store(std::string(kSusieKey) + "Path=sz:" + dir.Path().string() + "\n");
+    auto host = CreateMainWindowSPIs();
+    const auto names = FileNames(*host);
+    ASSERT_EQ(names.size(), shipped);
+    EXPECT_EQ(names.front(), dir / "anymap.spi");
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
 }
 
 TEST_F(SPIsTest, AMaskWithAFolderSearchesOnlyThatFolder)
