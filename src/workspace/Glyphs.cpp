@@ -169,18 +169,6 @@ void Draw(QPainter& p, TGlyph glyph)
     case TGlyph::AlignStart: Align(p, 0); break;
     case TGlyph::AlignCenter: Align(p, 1); break;
     case TGlyph::AlignEnd: Align(p, 2); break;
-    case TGlyph::Picture:
-        p.setPen(QPen(ink, 1));
-        p.setBrush(QColor(150, 200, 240));
-        p.drawRect(QRectF(0.5, 2.5, 15, 11));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(250, 200, 60));
-        p.drawEllipse(QPointF(11.5, 6), 2, 2);
-        p.setBrush(QColor(70, 150, 70));
-        p.drawPolygon(QPolygonF({QPointF(1, 13), QPointF(6, 6.5), QPointF(10, 13)}));
-        p.setBrush(QColor(40, 110, 60));
-        p.drawPolygon(QPolygonF({QPointF(6, 13), QPointF(10.5, 9), QPointF(15, 13)}));
-        break;
     }
 }
 

@@ -11,7 +11,6 @@ enum class TGlyph {
     NewWindow, Up, Down, Left, Right, UpLeft, UpRight, DownLeft, DownRight,
     MirrorLeftRight, MirrorUpDown, GrowCanvas,
     AlignStart, AlignCenter, AlignEnd,
-    Picture, // the windows' own icon
 };
 
 QIcon GlyphIcon(TGlyph glyph);

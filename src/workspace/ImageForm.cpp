@@ -1,6 +1,5 @@
 #include "workspace/ImageForm.h"
 
-#include "workspace/Glyphs.h"
 #include "workspace/MainForm.h"
 #include "workspace/ScrollBox.h"
 #include "workspace/ZoomedRaster.h"
@@ -28,7 +27,6 @@ TForm2::TForm2(TForm1& owner) : owner_(owner), scrollBox_(new TScrollBox)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("image"));
-    setWindowIcon(GlyphIcon(TGlyph::Picture));
     setWidget(scrollBox_);
     scrollBox_->OnPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
     scrollBox_->OnWheelNotch = [this](int notch) { ScrollBox1MouseWheel(notch); };

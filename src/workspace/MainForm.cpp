@@ -6,7 +6,6 @@
 #include "workspace/ClipboardRaster.h"
 #include "workspace/ExportCommands.h"
 #include "join/FileRaster.h"
-#include "workspace/Glyphs.h"
 #include "workspace/ImageForm.h"
 #include "workspace/MessageBoxes.h"
 #include "workspace/OpenPictureDialog.h"
@@ -86,7 +85,6 @@ TForm1::TForm1(QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Gazorin"));
-    setWindowIcon(GlyphIcon(TGlyph::Picture));
 
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);
