@@ -1,0 +1,8 @@
+# cmake -DBUILD=<build folder> -DPREFIX=<folder> -P install-fresh.cmake: installs the build
+# into an emptied prefix.
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} OUTPUT_QUIET
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install ${BUILD} --prefix ${PREFIX} failed")
+endif()
