@@ -4,9 +4,9 @@
 
 #include "join/FileRaster.h"
 #include "support/Rasters.h"
+#include "support/TiffFiles.h"
 
 #include <gif_lib.h>
-#include <tiffio.h>
 
 #include <gtest/gtest.h>
 
@@ -81,29 +81,6 @@ void WriteGif(const fs::path& path, int w, int h)
     ASSERT_EQ(EGifCloseFile(gif, &error), GIF_OK);
 }
 
-void WriteTiff(const fs::path& path, int w, int h)
-{
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tif, nullptr);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(w));
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(h));
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    std::vector<std::uint8_t> row(std::size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const TColor c = TiffColour(x, y);
-            row[3 * std::size_t(x)] = ColorRed(c);
-            row[3 * std::size_t(x) + 1] = ColorGreen(c);
-            row[3 * std::size_t(x) + 2] = ColorBlue(c);
-        }
-        ASSERT_EQ(TIFFWriteScanline(tif, row.data(), std::uint32_t(y), 0), 1);
-    }
-    TIFFClose(tif);
-}
 
 // GetParam(): "install" for the cmake --install tree, "deb" for the unpacked package.
 class InstalledLayout : public testing::TestWithParam<std::string> {
@@ -167,7 +144,7 @@ TEST_P(InstalledLayout, DesktopEntryAndIconsOfEverySize)
 TEST_P(InstalledLayout, CliJoinsAGifAndATiffThroughTheShippedPlugins)
 {
     ASSERT_NO_FATAL_FAILURE(WriteGif(dir_ / "top.gif", 12, 8));
-    ASSERT_NO_FATAL_FAILURE(WriteTiff(dir_ / "bottom.tif", 12, 5));
+    ASSERT_NO_FATAL_FAILURE(test::WriteRgbTiff((dir_ / "bottom.tif").string(), 12, 5, 1, [](int x, int y, int) { return TiffColour(x, y); }));
     // No registry file: the program's own folder is the only place plug-ins come from.
     const std::string command = "GAZORIN_REGISTRY=" + Quoted(dir_ / "no-registry") + " " +
                                 Quoted(prefix_ / "bin/gazorin-cli") + " " + Quoted(dir_ / "top.gif") +

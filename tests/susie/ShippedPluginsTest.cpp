@@ -8,9 +8,9 @@
 #include "registry/PictureFormats.h"
 #include "susie/SPIBmp.h"
 #include "susie/SusieStartup.h"
+#include "support/TiffFiles.h"
 
 #include <gif_lib.h>
-#include <tiffio.h>
 #include <webp/encode.h>
 
 #include <gtest/gtest.h>
@@ -273,30 +273,7 @@ TColor TiffColour(int x, int y) { return RGBColor(std::uint8_t(x * 3), std::uint
 
 void WriteTiff(const std::string& path, int w, int h, int pages)
 {
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tif, nullptr);
-    for (int page = 0; page < pages; ++page) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, std::uint32_t(w));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, std::uint32_t(h));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 7);
-        std::vector<std::uint8_t> row(std::size_t(w) * 3);
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const TColor c = page == 0 ? TiffColour(x, y) : clWhite;
-                row[3 * std::size_t(x)] = ColorRed(c);
-                row[3 * std::size_t(x) + 1] = ColorGreen(c);
-                row[3 * std::size_t(x) + 2] = ColorBlue(c);
-            }
-            ASSERT_EQ(TIFFWriteScanline(tif, row.data(), std::uint32_t(y), 0), 1);
-        }
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
+    test::WriteRgbTiff(path, w, h, pages, [](int x, int y, int page) { return page == 0 ? TiffColour(x, y) : clWhite; });
 }
 
 TEST_F(ShippedPlugins, TiffFirstPageAcrossSeveralBands)
