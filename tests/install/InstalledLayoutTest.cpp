@@ -130,7 +130,7 @@ TEST_P(InstalledLayout, DesktopEntryAndIconsOfEverySize)
     if (!GAZORIN_HAS_GUI)
         GTEST_SKIP() << "built without the desktop program";
     EXPECT_TRUE(fs::exists(prefix_ / "share/applications/gazorin.desktop"));
-    EXPECT_TRUE(fs::exists(prefix_ / "share/metainfo/gazorin.metainfo.xml"));
+    EXPECT_TRUE(fs::exists(prefix_ / "share/metainfo" / GAZORIN_METAINFO_NAME));
     const fs::path icons = prefix_ / "share/icons/hicolor";
     EXPECT_TRUE(fs::exists(icons / "scalable/apps/gazorin.svg"));
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
