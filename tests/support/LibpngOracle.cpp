@@ -40,9 +40,10 @@ void OnError(png_structp png, png_const_charp message)
 void OnWarning(png_structp, png_const_charp) {}
 
 // The reading steps, kept out of the function that calls setjmp so that no local of that
-// function changes between setjmp and a longjmp.
+// function changes between setjmp and a longjmp. A longjmp skips destructors, so the row
+// pointers belong to the caller.
 [[gnu::noinline]] void ReadImage(png_structp png, png_infop info, const TLibpngDecodeOptions& options,
-                                 TLibpngHeader& header, const TLibpngRowBuffer& buffer)
+                                 TLibpngHeader& header, const TLibpngRowBuffer& buffer, std::vector<png_bytep>& rows)
 {
     png_read_info(png, info);
     header.Width = int(png_get_image_width(png, info));
@@ -60,7 +61,7 @@ void OnWarning(png_structp, png_const_charp) {}
     png_read_update_info(png, info);
     const std::size_t rowBytes = png_get_rowbytes(png, info);
     std::uint8_t* pixels = buffer(header, rowBytes);
-    std::vector<png_bytep> rows(std::size_t(header.Height));
+    rows.resize(std::size_t(header.Height));
     for (int y = 0; y < header.Height; ++y)
         rows[std::size_t(y)] = pixels + std::size_t(y) * rowBytes;
     png_read_image(png, rows.data());
@@ -68,11 +69,11 @@ void OnWarning(png_structp, png_const_charp) {}
 }
 
 bool ReadGuarded(png_structp png, png_infop info, const TLibpngDecodeOptions& options, TLibpngHeader& header,
-                 const TLibpngRowBuffer& buffer)
+                 const TLibpngRowBuffer& buffer, std::vector<png_bytep>& rows)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    ReadImage(png, info, options, header, buffer);
+    ReadImage(png, info, options, header, buffer, rows);
     return true;
 }
 
@@ -117,7 +118,8 @@ bool DecodeWithLibpng(const std::vector<std::uint8_t>& file, const TLibpngDecode
 #endif
         png_set_user_limits(png, 1 << 16, 1 << 16);
     }
-    const bool read = ReadGuarded(png, info, options, header, buffer);
+    std::vector<png_bytep> rows;
+    const bool read = ReadGuarded(png, info, options, header, buffer, rows);
     if (!read && error.empty())
         error = "libpng failed";
     png_destroy_read_struct(&png, &info, nullptr);

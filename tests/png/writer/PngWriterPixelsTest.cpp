@@ -122,7 +122,7 @@ TEST_P(PngWriterPixels, LibpngDecodesTheSourceForEveryFilterMode)
 
     for (int mode = 0; mode <= 6; ++mode) {
         SCOPED_TRACE("filter mode " + std::to_string(mode));
-        const Bytes f = WritePng(src, [&](TKroPNGWriteStream& wr) {
+        const Bytes f = WritePng(src, [&, grey = grey, withMask = withMask, interlace = interlace](TKroPNGWriteStream& wr) {
             wr.SetGrayScale(grey);
             wr.SetInterlace(interlace ? 1 : 0);
             wr.SetFilterMode(std::uint8_t(mode));

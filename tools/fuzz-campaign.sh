@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# A fuzzing campaign: builds the libFuzzer targets in build-fuzz and runs each target named on
+# the command line (all of them when none is) for RUNS executions (two million unless set), one
+# after the other at the lowest priority. Each target grows its working corpus in
+# fuzz/corpus-NAME/ from its seeds and regression files; findings land in build-fuzz/findings/,
+# logs in build-fuzz/campaign/, and one summary line per target in build-fuzz/campaign/summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${RUNS:-2000000}
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DGAZORIN_BUILD_FUZZ=ON -DGAZORIN_BUILD_GUI=OFF \
+  -DGAZORIN_BUILD_TESTS=OFF -DGAZORIN_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+nice -n 19 cmake --build build-fuzz -j1 >/dev/null
+
+if [ $# -gt 0 ]; then
+  targets=("$@")
+else
+  targets=()
+  for f in build-fuzz/fuzz/*.inputs; do targets+=("$(basename "$f" .inputs)"); done
+fi
+mkdir -p build-fuzz/findings build-fuzz/campaign
+for name in "${targets[@]}"; do
+  mapfile -t seeds < <(grep -v '^$' "build-fuzz/fuzz/$name.inputs")
+  corpus="fuzz/corpus-$name"
+  mkdir -p "$corpus"
+  log="build-fuzz/campaign/$name.log"
+  status=ok
+  nice -n 19 "build-fuzz/${name}_fuzzer" -runs="$runs" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="build-fuzz/findings/$name-" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=finding
+  done_line=$(grep -E '^#[0-9]+ +DONE' "$log" | tail -1 || true)
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+  echo "$name status=$status execs=${execs:-?} exec/s=${speed:-?} ${done_line#* DONE }" |
+    tee -a build-fuzz/campaign/summary
+done
