@@ -8,6 +8,10 @@
 
 namespace gz::fuzz {
 
+// Largest raster a bitmap target reads; larger ones are skipped, as reading them is slow, not
+// different.
+constexpr std::uint64_t kMaxBitmapPixels = std::uint64_t(1) << 16;
+
 // Width times height a bitmap file's header declares (0 when there is no header to look at).
 inline std::uint64_t DeclaredBitmapPixels(const std::uint8_t* data, std::size_t size)
 {

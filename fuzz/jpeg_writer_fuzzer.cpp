@@ -1,5 +1,5 @@
 // The JPEG writer under every setting: the input gives the quality (outside 1..100 too), the
-// progression and grey flags, a raster of any pixel format and size up to 256 x 256 and its
+// progression and grey flags, a raster of any pixel format and size up to 64 x 64 and its
 // pixels and palette. The written file must read back at the raster's size, progressive
 // exactly when asked for.
 
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int quality = std::int8_t(data[0]) * 2; // -256..254
     const bool progressive = data[1] & 1, grayScale = data[1] & 2;
     const gz::TPixelFormat pf = kFormats[(data[1] >> 2) % 7];
-    const int width = 1 + data[2], height = 1 + data[3];
+    const int width = 1 + (data[2] & 63), height = 1 + (data[3] & 63);
 
     gz::TBitmap raster(width, height, pf);
     ByteCycle bytes(data, size, 4);

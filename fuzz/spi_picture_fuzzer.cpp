@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     // Bitmap files may describe 2^28 pixels in a few bytes; reading one is slow, not wrong.
-    if (gz::fuzz::DeclaredBitmapPixels(data + 1, size - 1) > (1u << 20))
+    if (gz::fuzz::DeclaredBitmapPixels(data + 1, size - 1) > gz::fuzz::kMaxBitmapPixels)
         return 0;
     gz::TSPIs& host = Host();
     static const char* const names[] = {"f.bmp", "f.ico", "f.tst", ""};

@@ -19,8 +19,10 @@ else
   for f in build-fuzz/fuzz/*.inputs; do targets+=("$(basename "$f" .inputs)"); done
 fi
 mkdir -p build-fuzz/findings build-fuzz/campaign
+export LSAN_OPTIONS=suppressions=$PWD/tools/lsan-suppressions.txt:print_suppressions=0
 for name in "${targets[@]}"; do
-  mapfile -t seeds < <(grep -v '^$' "build-fuzz/fuzz/$name.inputs")
+  seeds=()
+  while read -r folder; do [ -d "$folder" ] && seeds+=("$folder"); done <"build-fuzz/fuzz/$name.inputs"
   corpus="fuzz/corpus-$name"
   mkdir -p "$corpus"
   log="build-fuzz/campaign/$name.log"
