@@ -6,32 +6,18 @@
 // them out as a bitmap file image and reads that back through the bitmap reader.
 
 #include "BitmapLimits.h"
+#include "FuzzHost.h"
 
 #include "platform/Streams.h"
 #include "susie/SPIBmp.h"
-#include "susie/SPIs.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 
-namespace {
-
-gz::TSPIs& Host()
-{
-    static gz::TSPIs* host = [] {
-        auto* h = new gz::TSPIs();
-        h->Search(gz::ApplicationFolder() + "/" FUZZ_PLUGIN_FOLDER "/*.spi");
-        return h;
-    }();
-    return *host;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    Host();
+    gz::fuzz::FuzzHost(FUZZ_PLUGIN_FOLDER);
     return 0;
 }
 
@@ -42,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Bitmap files may describe 2^28 pixels in a few bytes; reading one is slow, not wrong.
     if (gz::fuzz::DeclaredBitmapPixels(data + 1, size - 1) > gz::fuzz::kMaxBitmapPixels)
         return 0;
-    gz::TSPIs& host = Host();
+    gz::TSPIs& host = gz::fuzz::FuzzHost(FUZZ_PLUGIN_FOLDER);
     static const char* const names[] = {"f.bmp", "f.ico", "f.tst", ""};
     host.GraphicPreview = (data[0] & 0x80) != 0;
     gz::TMemoryViewStream stream(data + 1, size - 1);

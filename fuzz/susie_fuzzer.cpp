@@ -2,32 +2,19 @@
 // name the picture is decoded under (and so which plug-in is asked first), the rest is the
 // picture, decoded from memory and written out as a bitmap file image.
 
+#include "FuzzHost.h"
+
 #include "platform/Streams.h"
 #include "susie/SPIBmp.h"
-#include "susie/SPIs.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 
-namespace {
-
-gz::TSPIs& Host()
-{
-    static gz::TSPIs* host = [] {
-        auto* h = new gz::TSPIs();
-        h->Search(gz::ApplicationFolder() + "/*.spi");
-        return h;
-    }();
-    return *host;
-}
-
-} // namespace
-
 // The plug-ins are loaded before fuzzing starts, so that their coverage counts as well.
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    Host();
+    gz::fuzz::FuzzHost();
     return 0;
 }
 
@@ -35,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
-    gz::TSPIs& host = Host();
+    gz::TSPIs& host = gz::fuzz::FuzzHost();
     static const char* const names[] = {"f.gif", "f.tif", "f.webp", "f.ppm", "f.tga", ""};
     host.GraphicPreview = (data[0] & 0x80) != 0;
     gz::TMemoryViewStream stream(data + 1, size - 1);
