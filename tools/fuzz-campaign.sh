@@ -29,9 +29,9 @@ for name in "${targets[@]}"; do
   status=ok
   nice -n 19 "build-fuzz/${name}_fuzzer" -runs="$runs" -timeout=10 -print_final_stats=1 \
     -artifact_prefix="build-fuzz/findings/$name-" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=finding
-  done_line=$(grep -E '^#[0-9]+ +DONE' "$log" | tail -1 || true)
+  coverage=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-  echo "$name status=$status execs=${execs:-?} exec/s=${speed:-?} ${done_line#* DONE }" |
+  echo "$name status=$status execs=${execs:-?} exec/s=${speed:-?} ${coverage:-cov: ?}" |
     tee -a build-fuzz/campaign/summary
 done
