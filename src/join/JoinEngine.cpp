@@ -131,11 +131,9 @@ TABitmap Compose(const TABitmap& old, const TABitmap& placed, const TJoinGeometr
     return result;
 }
 
-} // namespace
-
-bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
+// The join after the undo snapshot: false when nothing was joined.
+bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
 {
-    document.undoBmp = document.workBmp;
     if (document.joinDir < jdNew || document.joinDir > jdRight)
         return false; // corner directions have no geometry: nothing is drawn anywhere
 
@@ -158,6 +156,22 @@ bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRe
     TABitmap result = Compose(old, placed, g, opacity);
     document.workBmp = result;
     return true;
+}
+
+} // namespace
+
+bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
+{
+    // A join that fails (a canvas too large for the memory left) keeps the undo step it found,
+    // so that the user loses neither the picture nor the way back; copies share the pixels.
+    const TABitmap previousUndo = document.undoBmp;
+    document.undoBmp = document.workBmp;
+    try {
+        return JoinAfterSnapshot(document, picture, wizard);
+    } catch (...) {
+        document.undoBmp = previousUndo;
+        throw;
+    }
 }
 
 bool JoinBlank(TImageDocument* document, TPlacementRequest* wizard)

@@ -236,6 +236,21 @@ TEST(JoinEngine, CancelledPlacementKeepsThePictureButTakesTheSnapshot)
     EXPECT_EQ(FirstDifference(doc.undoBmp, before), "");
 }
 
+TEST(JoinEngine, FailedJoinKeepsThePictureAndTheUndoStep)
+{
+    // A join that fails midway (here the placement request runs out of memory) leaves both
+    // rasters as they were, so that undo still goes back to before the last successful join.
+    struct FailingPlacement : TPlacementRequest {
+        TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap&) override { throw std::bad_alloc(); }
+    } wizard;
+    TImageDocument doc = Document(NoiseBitmap(4, 3, 1), jdRight, jpCustom);
+    doc.undoBmp.Assign(NoiseBitmap(2, 2, 2));
+    const TBitmap work = doc.workBmp, undo = doc.undoBmp;
+    EXPECT_THROW(JoinPicture(doc, NoiseBitmap(2, 2, 9), &wizard), std::bad_alloc);
+    EXPECT_EQ(FirstDifference(doc.workBmp, work), "");
+    EXPECT_EQ(FirstDifference(doc.undoBmp, undo), "");
+}
+
 TEST(JoinEngine, CornerDirectionsDrawNothing)
 {
     for (int dir = jdUpLeft; dir <= jdDownRight; ++dir) {
