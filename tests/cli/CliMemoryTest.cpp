@@ -2,13 +2,11 @@
 // the out-of-memory message and exit status 1, writes nothing and leaves an older output file
 // as it was.
 
-#include "jpeg/JPEGImage.h"
-#include "png/KroPNG.h"
+#include "support/MemoryLimits.h"
 #include "support/Rasters.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -88,27 +86,14 @@ TEST_F(CliMemoryTest, LoadsAndJoinsThatNeedMoreThanTheLimitFailCleanly)
     const Bytes before = ReadAll(dir_ / "out.png");
 
     // A JPEG file of a few hundred bytes whose header claims 30000 x 30000 pixels (2.7 GB decoded).
-    TJPEGImage jpeg;
-    jpeg.Assign(test::NoiseBitmap(16, 16, 7));
-    jpeg.SaveToFile((dir_ / "huge.jpg").string());
-    Bytes file = ReadAll(dir_ / "huge.jpg");
-    const char frameMarker[] = {'\xFF', '\xC0'};
-    const auto sof = std::search(file.begin(), file.end(), std::begin(frameMarker), std::end(frameMarker));
-    ASSERT_NE(sof, file.end());
-    for (int at : {5, 7}) // height, then width, big-endian
-        sof[at] = char(30000 >> 8), sof[at + 1] = char(30000 & 0xFF);
-    std::ofstream((dir_ / "huge.jpg"), std::ios::binary).write(file.data(), std::streamsize(file.size()));
-
+    test::WriteJpegClaimingSize((dir_ / "huge.jpg").string(), 30000, 30000);
     EXPECT_EQ(RunLimited({"small.bmp", "huge.jpg", "-o", "out.png"}), 1);
     EXPECT_NE(errors_.find("huge.jpg: Out of system resources: not enough memory"), std::string::npos) << errors_;
     ExpectOutputUntouched(before);
 
     // Two 12000 x 12000 pictures load (18 MB each at 1 bit per pixel) and the first becomes a
     // 432 MB raster, but the joined 24000 x 12000 canvas does not fit beside them.
-    TBitmap bilevel(12000, 12000, pf1bit);
-    TKroPNG png;
-    png.Assign(bilevel);
-    png.SaveToFile((dir_ / "wide.png").string());
+    test::WriteBilevelPng((dir_ / "wide.png").string(), 12000, 12000);
     EXPECT_EQ(RunLimited({"wide.png", "wide.png", "-o", "out.png"}), 1);
     EXPECT_NE(errors_.find("wide.png: Out of system resources: not enough memory"), std::string::npos) << errors_;
     ExpectOutputUntouched(before);
