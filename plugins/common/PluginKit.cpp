@@ -1,8 +1,10 @@
 #include "PluginKit.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -10,32 +12,61 @@
 
 namespace spi {
 
-int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input, std::size_t limit)
+namespace {
+
+// The bytes of a file from position on, at most limit of them. Returns an SPI_* result.
+#ifdef _WIN32
+int ReadFileInput(const char* path, std::uint64_t position, Input& input, std::size_t limit)
 {
-    if (!source)
-        return SPI_OTHER_ERROR;
-    if ((flag & SPI_SOURCE_MASK) == SPI_SOURCE_MEMORY) {
-        if (position <= 0)
-            return SPI_NOT_SUPPORT;
-        input.data = reinterpret_cast<const std::uint8_t*>(source);
-        input.size = std::size_t(position);
-        return SPI_ALL_RIGHT;
+    const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return SPI_FILE_READ_ERROR;
+    LARGE_INTEGER fileSize{};
+    int result = SPI_ALL_RIGHT;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &fileSize)) {
+        result = SPI_FILE_READ_ERROR;
+    } else if (std::uint64_t(fileSize.QuadPart) <= position) {
+        result = SPI_NOT_SUPPORT;
+    } else if (std::uint64_t(fileSize.QuadPart) - position > kMaxInputBytes) {
+        result = SPI_NO_MEMORY;
+    } else {
+        const std::size_t size = std::min(std::size_t(std::uint64_t(fileSize.QuadPart) - position), limit);
+        input.storage.resize(size);
+        LARGE_INTEGER at{};
+        at.QuadPart = LONGLONG(position);
+        std::size_t done = 0;
+        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN))
+            result = SPI_FILE_READ_ERROR;
+        while (result == SPI_ALL_RIGHT && done < size) {
+            DWORD n = 0;
+            const DWORD want = DWORD(std::min<std::size_t>(size - done, 1u << 30));
+            if (!ReadFile(file, input.storage.data() + done, want, &n, nullptr) || n == 0)
+                result = SPI_FILE_READ_ERROR;
+            done += n;
+        }
+        input.data = input.storage.data();
+        input.size = size;
     }
-    if ((flag & SPI_SOURCE_MASK) != SPI_SOURCE_FILE || position < 0)
-        return SPI_OTHER_ERROR;
-    const int fd = ::open(source, O_RDONLY | O_CLOEXEC);
+    CloseHandle(file);
+    return result;
+}
+#else
+int ReadFileInput(const char* path, std::uint64_t position, Input& input, std::size_t limit)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return SPI_FILE_READ_ERROR;
     struct stat st {};
     int result = SPI_ALL_RIGHT;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         result = SPI_FILE_READ_ERROR;
-    } else if (std::uint64_t(st.st_size) <= std::uint64_t(position)) {
+    } else if (std::uint64_t(st.st_size) <= position) {
         result = SPI_NOT_SUPPORT;
-    } else if (std::uint64_t(st.st_size) - std::uint64_t(position) > kMaxInputBytes) {
+    } else if (std::uint64_t(st.st_size) - position > kMaxInputBytes) {
         result = SPI_NO_MEMORY;
     } else {
-        const std::size_t size = std::min(std::size_t(st.st_size - position), limit);
+        const std::size_t size = std::min(std::size_t(std::uint64_t(st.st_size) - position), limit);
         input.storage.resize(size);
         std::size_t done = 0;
         while (done < size) {
@@ -51,6 +82,25 @@ int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, In
     }
     ::close(fd);
     return result;
+}
+#endif
+
+} // namespace
+
+int ReadInput(const char* source, std::intptr_t position, std::uint32_t flag, Input& input, std::size_t limit)
+{
+    if (!source)
+        return SPI_OTHER_ERROR;
+    if ((flag & SPI_SOURCE_MASK) == SPI_SOURCE_MEMORY) {
+        if (position <= 0)
+            return SPI_NOT_SUPPORT;
+        input.data = reinterpret_cast<const std::uint8_t*>(source);
+        input.size = std::size_t(position);
+        return SPI_ALL_RIGHT;
+    }
+    if ((flag & SPI_SOURCE_MASK) != SPI_SOURCE_FILE || position < 0)
+        return SPI_OTHER_ERROR;
+    return ReadFileInput(source, std::uint64_t(position), input, limit);
 }
 
 bool ByteReader::Skip(std::size_t n)
@@ -216,7 +266,7 @@ int Decode(const char* source, std::intptr_t position, std::uint32_t flag, Susie
 
 extern "C" {
 
-SUSIE_EXPORT int32_t GetPluginInfo(int32_t infoNumber, char* buffer, int32_t bufLength)
+SUSIE_EXPORT int32_t SUSIE_API GetPluginInfo(int32_t infoNumber, char* buffer, int32_t bufLength)
 {
     if (infoNumber < 0)
         return 0;
@@ -226,7 +276,7 @@ SUSIE_EXPORT int32_t GetPluginInfo(int32_t infoNumber, char* buffer, int32_t buf
     return 0;
 }
 
-SUSIE_EXPORT int32_t IsSupported(const char* fileName, const void* head)
+SUSIE_EXPORT int32_t SUSIE_API IsSupported(const char* fileName, const void* head)
 {
     if (!head)
         return 0;
@@ -237,7 +287,7 @@ SUSIE_EXPORT int32_t IsSupported(const char* fileName, const void* head)
     }
 }
 
-SUSIE_EXPORT int32_t GetPictureInfo(const char* source, intptr_t position, uint32_t flag, SusiePictureInfo* info)
+SUSIE_EXPORT int32_t SUSIE_API GetPictureInfo(const char* source, intptr_t position, uint32_t flag, SusiePictureInfo* info)
 {
     if (!info)
         return SPI_OTHER_ERROR;
@@ -260,14 +310,14 @@ SUSIE_EXPORT int32_t GetPictureInfo(const char* source, intptr_t position, uint3
     }
 }
 
-SUSIE_EXPORT int32_t GetPicture(const char* source, intptr_t position, uint32_t flag, SusieHandle* info,
+SUSIE_EXPORT int32_t SUSIE_API GetPicture(const char* source, intptr_t position, uint32_t flag, SusieHandle* info,
                                 SusieHandle* bits, SusieProgressCallback progress, intptr_t data)
 {
     return Decode(source, position, flag, info, bits, progress, data, false);
 }
 
 #ifdef SPI_HAS_PREVIEW
-SUSIE_EXPORT int32_t GetPreview(const char* source, intptr_t position, uint32_t flag, SusieHandle* info,
+SUSIE_EXPORT int32_t SUSIE_API GetPreview(const char* source, intptr_t position, uint32_t flag, SusieHandle* info,
                                 SusieHandle* bits, SusieProgressCallback progress, intptr_t data)
 {
     return Decode(source, position, flag, info, bits, progress, data, true);

@@ -14,6 +14,9 @@
  * GetPreview, and the text handle of the picture information, must be allocated with
  * LocalAlloc below. The host takes ownership and releases them with LocalFree; it reads no
  * byte past the size that the block was allocated with.
+ *
+ * Built for Windows (_WIN32), the same header declares a Windows plug-in instead: see
+ * susie_plugin_windows.h.
  */
 #ifndef GAZORIN_SUSIE_PLUGIN_H
 #define GAZORIN_SUSIE_PLUGIN_H
@@ -23,11 +26,18 @@
 #include <stdlib.h>
 #include <string.h>
 
+#ifdef _WIN32
+#include "susie_plugin_windows.h"
+#else
+#define SUSIE_EXPORT __attribute__((visibility("default")))
+/* The calling convention of the entry points and the progress callback: the platform's own. */
+#define SUSIE_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-#define SUSIE_EXPORT __attribute__((visibility("default")))
 
 /* ---- results ---------------------------------------------------------------------------- */
 #define SPI_NO_FUNCTION     (-1) /* the entry point is not implemented */
@@ -47,6 +57,7 @@ extern "C" {
 #define SPI_SOURCE_MEMORY 1u
 #define SPI_SOURCE_MASK   7u
 
+#ifndef _WIN32
 /* ---- local memory ----------------------------------------------------------------------- */
 /* A handle is the address of a block allocated by LocalAlloc: a small header that records the
  * block's size, followed by the bytes themselves. LocalLock gives the address of the bytes. */
@@ -121,6 +132,7 @@ static inline SusieHandle LocalFree(SusieHandle handle)
     free(block);
     return NULL;
 }
+#endif /* !_WIN32 */
 
 /* ---- records ---------------------------------------------------------------------------- */
 #pragma pack(push, 1)
@@ -167,24 +179,24 @@ _Static_assert(sizeof(SusieBitmapInfoHeader) == 40, "the bitmap header is 40 byt
 /* ---- entry points ----------------------------------------------------------------------- */
 /* The progress callback: (done, total, the value given to GetPicture). Answer 0 to go on and
  * non-zero to stop; a plug-in told to stop returns SPI_ABORT. */
-typedef int32_t (*SusieProgressCallback)(int32_t done, int32_t total, intptr_t data);
+typedef int32_t (SUSIE_API *SusieProgressCallback)(int32_t done, int32_t total, intptr_t data);
 
 /* Information 0: API kind ("00IN"); 1: the plug-in's description of itself; 2, 4, ...: file
  * patterns separated by ";" (for example "*.gif"); 3, 5, ...: the description of the patterns
  * before it. Writes at most bufLength bytes plus a terminating zero; returns the length
  * written, or 0 when there is no such information. */
-typedef int32_t (*SusieGetPluginInfo)(int32_t infoNumber, char* buffer, int32_t bufLength);
+typedef int32_t (SUSIE_API *SusieGetPluginInfo)(int32_t infoNumber, char* buffer, int32_t bufLength);
 /* fileName: the file (empty when decoding memory without a name); head: at least 2048 bytes
  * from the start of the picture. Non-zero when the plug-in can decode it. */
-typedef int32_t (*SusieIsSupported)(const char* fileName, const void* head);
-typedef int32_t (*SusieGetPictureInfo)(const char* source, intptr_t position, uint32_t flag,
+typedef int32_t (SUSIE_API *SusieIsSupported)(const char* fileName, const void* head);
+typedef int32_t (SUSIE_API *SusieGetPictureInfo)(const char* source, intptr_t position, uint32_t flag,
                                        SusiePictureInfo* info);
 /* Sets *bitmapInfo (header and colour table) and *bits (rows padded to 4 bytes) on success. */
-typedef int32_t (*SusieGetPicture)(const char* source, intptr_t position, uint32_t flag,
+typedef int32_t (SUSIE_API *SusieGetPicture)(const char* source, intptr_t position, uint32_t flag,
                                    SusieHandle* bitmapInfo, SusieHandle* bits,
                                    SusieProgressCallback progress, intptr_t data);
 typedef SusieGetPicture SusieGetPreview;
-typedef int32_t (*SusieConfigurationDlg)(intptr_t parent, int32_t function);
+typedef int32_t (SUSIE_API *SusieConfigurationDlg)(intptr_t parent, int32_t function);
 
 #ifdef __cplusplus
 }

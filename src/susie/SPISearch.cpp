@@ -133,6 +133,10 @@ bool TSPIs::IsLoaded(const std::string& path) const
 
 void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
 {
+    // 64-bit Windows plug-ins are named "*.sph": a pattern for plug-ins finds them as well.
+    std::string sphPattern;
+    if (pattern.size() >= 4 && MatchesMask(pattern.substr(pattern.size() - 4), ".spi"))
+        sphPattern = pattern.substr(0, pattern.size() - 4) + ".sph";
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -142,7 +146,7 @@ void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
         std::error_code typeEc;
         if (it->is_directory(typeEc) || !it->is_regular_file(typeEc))
             continue;
-        if (MatchesMask(name, pattern))
+        if (MatchesMask(name, pattern) || (!sphPattern.empty() && MatchesMask(name, sphPattern)))
             names.push_back(name);
     }
     std::sort(names.begin(), names.end(), LessIgnoringCase);

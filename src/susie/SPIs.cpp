@@ -49,12 +49,6 @@ std::string ResolvedPath(const std::string& path)
     return ec ? path : resolved.string();
 }
 
-template <class F>
-F Entry(const TDynamicLibrary& lib, const char* name)
-{
-    return reinterpret_cast<F>(lib.Symbol(name));
-}
-
 } // namespace
 
 // ---- errors ------------------------------------------------------------------------------
@@ -107,24 +101,15 @@ std::unique_ptr<TSPI> TSPI::Create(const std::string& fileName) { return SPIClas
 
 void TSPI::Open(const std::string& fileName)
 {
-    if (!library_.Load(fileName))
-        throw ESPIFOpenErrorSPI(fileName);
-    // The whole path, however long: a truncated one would never match in IndexOf.
-    const std::string reported = library_.ModuleFileName();
-    fileName_ = reported.empty() ? fileName : reported;
+    module_ = OpenSPIModule(fileName);
+    fileName_ = module_->FileName();
     resolvedFileName_ = ResolvedPath(fileName_);
-
-    entries_.GetPluginInfo = Entry<SusieGetPluginInfo>(library_, "GetPluginInfo");
-    entries_.ConfigurationDlg = Entry<SusieConfigurationDlg>(library_, "ConfigurationDlg");
-    entries_.IsSupported = Entry<SusieIsSupported>(library_, "IsSupported");
-    entries_.GetPictureInfo = Entry<SusieGetPictureInfo>(library_, "GetPictureInfo");
-    entries_.GetPicture = Entry<SusieGetPicture>(library_, "GetPicture");
-    entries_.GetPreview = Entry<SusieGetPreview>(library_, "GetPreview");
-    entries_.GetArchiveInfo = library_.Symbol("GetArchiveInfo");
-    entries_.GetFileInfo = library_.Symbol("GetFileInfo");
-    entries_.GetFile = library_.Symbol("GetFile");
-
-    CheckAPI();
+    try {
+        CheckAPI();
+    } catch (const ESPIInvalidAPI& e) {
+        module_->Skipped(e.Message());
+        throw;
+    }
 
     bool present = false;
     apiVersion_ = ReadInfo(0, present);
@@ -154,68 +139,68 @@ std::string TSPI::ReadInfo(std::int32_t infoNumber, bool& present) const
     return std::string(buffer);
 }
 
-void TSPI::Require(const void* entryPoint, const char* name) const
+void TSPI::Require(TSPIEntry entry) const
 {
-    if (!entryPoint)
-        throw ESPIInvalidAPI(name, fileName_);
+    if (!HasEntryPoint(entry))
+        throw ESPIInvalidAPI(SPIEntryName(entry), fileName_);
 }
 
-void TSPI::CheckAPI() const { Require(reinterpret_cast<const void*>(entries_.GetPluginInfo), "GetPluginInfo"); }
+void TSPI::CheckAPI() const { Require(speGetPluginInfo); }
 
 std::int32_t TSPI::GetPluginInfo(std::int32_t infoNumber, char* buffer, std::int32_t bufLength) const
 {
-    Require(reinterpret_cast<const void*>(entries_.GetPluginInfo), "GetPluginInfo");
-    return entries_.GetPluginInfo(infoNumber, buffer, bufLength);
+    Require(speGetPluginInfo);
+    return module_->GetPluginInfo(infoNumber, buffer, bufLength);
 }
 
 void TLoaderSPI::CheckAPI() const
 {
     TSPI::CheckAPI();
-    Require(reinterpret_cast<const void*>(entries_.IsSupported), "IsSupported");
+    Require(speIsSupported);
 }
 
 std::int32_t TLoaderSPI::IsSupported(const char* fileName, const void* head) const
 {
-    Require(reinterpret_cast<const void*>(entries_.IsSupported), "IsSupported");
-    return entries_.IsSupported(fileName, head);
+    Require(speIsSupported);
+    return Module().IsSupported(fileName, head);
 }
 
 void TInSPI::CheckAPI() const
 {
     TLoaderSPI::CheckAPI();
-    Require(reinterpret_cast<const void*>(entries_.GetPictureInfo), "GetPictureInfo");
-    Require(reinterpret_cast<const void*>(entries_.GetPicture), "GetPicture");
+    Require(speGetPictureInfo);
+    Require(speGetPicture);
 }
 
 std::int32_t TInSPI::GetPictureInfo(const char* source, std::intptr_t position, std::uint32_t flag,
                                     SusiePictureInfo* info) const
 {
-    Require(reinterpret_cast<const void*>(entries_.GetPictureInfo), "GetPictureInfo");
-    return entries_.GetPictureInfo(source, position, flag, info);
+    Require(speGetPictureInfo);
+    return Module().GetPictureInfo(source, position, flag, info);
 }
 
 std::int32_t TInSPI::GetPicture(const char* source, std::intptr_t position, std::uint32_t flag,
                                 SusieHandle* bitmapInfo, SusieHandle* bits, SusieProgressCallback progress,
                                 std::intptr_t data) const
 {
-    Require(reinterpret_cast<const void*>(entries_.GetPicture), "GetPicture");
-    return entries_.GetPicture(source, position, flag, bitmapInfo, bits, progress, data);
+    Require(speGetPicture);
+    return Module().GetPicture(false, source, position, flag, bitmapInfo, bits, progress, data);
 }
 
 std::int32_t TInSPI::GetPreview(const char* source, std::intptr_t position, std::uint32_t flag,
                                 SusieHandle* bitmapInfo, SusieHandle* bits, SusieProgressCallback progress,
                                 std::intptr_t data) const
 {
-    Require(reinterpret_cast<const void*>(entries_.GetPreview), "GetPreview");
-    return entries_.GetPreview(source, position, flag, bitmapInfo, bits, progress, data);
+    Require(speGetPreview);
+    return Module().GetPicture(true, source, position, flag, bitmapInfo, bits, progress, data);
 }
 
 void TAmSPI::CheckAPI() const
 {
     TLoaderSPI::CheckAPI();
-    Require(entries_.GetArchiveInfo, "GetArchiveInfo");
-    Require(entries_.GetFileInfo, "GetFileInfo");
-    Require(entries_.GetFile, "GetFile");
+    Require(speGetArchiveInfo);
+    Require(speGetFileInfo);
+    Require(speGetFile);
 }
 
 // ---- TSPIs -------------------------------------------------------------------------------

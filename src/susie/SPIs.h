@@ -4,8 +4,8 @@
 // plug-in with the picture-format registry.
 
 #include "platform/Exceptions.h"
-#include "platform/DynamicLibrary.h"
 #include "platform/GraphicClass.h"
+#include "susie/SPIModule.h"
 
 #include "susie_plugin.h"
 
@@ -59,19 +59,6 @@ const TSPIClass& InSPIClass();
 const TSPIClass& AmSPIClass();
 const TSPIClass& XnSPIClass();
 
-// The entry points of a plug-in library; each may be absent.
-struct TSPIEntryPoints {
-    SusieGetPluginInfo GetPluginInfo = nullptr;
-    SusieConfigurationDlg ConfigurationDlg = nullptr;
-    SusieIsSupported IsSupported = nullptr;
-    SusieGetPictureInfo GetPictureInfo = nullptr;
-    SusieGetPicture GetPicture = nullptr;
-    SusieGetPreview GetPreview = nullptr;
-    void* GetArchiveInfo = nullptr;
-    void* GetFileInfo = nullptr;
-    void* GetFile = nullptr;
-};
-
 // A loaded plug-in library. Also the class of a library whose API kind is none of the known ones.
 class TSPI {
 public:
@@ -94,7 +81,7 @@ public:
     // Entry i lists one or more patterns separated by ";"; Descriptions[i] describes them.
     const std::vector<std::string>& Extensions() const { return extensions_; }
     const std::vector<std::string>& Descriptions() const { return descriptions_; }
-    const TSPIEntryPoints& EntryPoints() const { return entries_; }
+    bool HasEntryPoint(TSPIEntry entry) const { return module_ && module_->Has(entry); }
 
     std::int32_t GetPluginInfo(std::int32_t infoNumber, char* buffer, std::int32_t bufLength) const;
 
@@ -102,7 +89,8 @@ protected:
     TSPI() = default;
     // Raises ESPIInvalidAPI unless the entry points this class needs are present.
     virtual void CheckAPI() const;
-    void Require(const void* entryPoint, const char* name) const;
+    // Raises ESPIInvalidAPI when the entry point is absent.
+    void Require(TSPIEntry entry) const;
 
     // Loads the library, looks up the entry points, checks them and reads the plug-in information.
     void Open(const std::string& fileName);
@@ -120,12 +108,12 @@ protected:
     friend const TSPIClass& AmSPIClass();
     friend const TSPIClass& XnSPIClass();
 
-    TSPIEntryPoints entries_;
+    const TSPIModule& Module() const { return *module_; }
 
 private:
     std::string ReadInfo(std::int32_t infoNumber, bool& present) const;
 
-    TDynamicLibrary library_; // declared first: unloaded after everything else is released
+    std::unique_ptr<TSPIModule> module_; // declared first: unloaded after everything else is released
     std::string fileName_;
     std::string resolvedFileName_;
     std::string apiVersion_;

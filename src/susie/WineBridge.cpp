@@ -1,0 +1,712 @@
+#include "susie/WineBridge.h"
+
+#include "susie/SPIs.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <set>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace gz {
+
+using bridge::Kind;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr auto kStartTimeout = std::chrono::seconds(60);
+constexpr auto kPrefixCreationTimeout = std::chrono::seconds(300);
+// The longest frame the bridge may send: a picture's rows and header with room to spare.
+constexpr std::uint32_t kMaxFrame = 0x80000000u + 4096u;
+constexpr std::uint32_t kMaxTextBytes = 1u << 20;
+
+std::chrono::milliseconds callTimeout{0}; // 0: not set yet
+
+std::string EnvOr(const char* name, const std::string& otherwise)
+{
+    const char* v = std::getenv(name);
+    return v && *v ? std::string(v) : otherwise;
+}
+
+std::string FindOnPath(const std::string& name)
+{
+    const std::string path = EnvOr("PATH", "/usr/bin:/bin");
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find(':', start), path.size());
+        const std::string dir = path.substr(start, end - start);
+        const std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string Hex(std::uint32_t v)
+{
+    char s[16];
+    std::snprintf(s, sizeof s, "%08X", v);
+    return s;
+}
+
+} // namespace
+
+void LogOnce(const std::string& message)
+{
+    static std::mutex lock;
+    static std::set<std::string> logged;
+    const std::lock_guard<std::mutex> guard(lock);
+    if (logged.insert(message).second)
+        std::cerr << program_invocation_short_name << ": " << message << std::endl;
+}
+
+std::string WineProgram()
+{
+    const std::string wine = EnvOr("GAZORIN_WINE", "wine");
+    if (wine.find('/') != std::string::npos)
+        return access(wine.c_str(), X_OK) == 0 ? wine : std::string();
+    return FindOnPath(wine);
+}
+
+std::string WineBridgeProgram(int bits)
+{
+    return ApplicationFolder() + (bits == 64 ? "/gazorin-bridge64.exe" : "/gazorin-bridge32.exe");
+}
+
+std::string WinePrefixFolder()
+{
+    if (const std::string own = EnvOr("GAZORIN_WINEPREFIX", ""); !own.empty())
+        return own;
+    const std::string cache = EnvOr("XDG_CACHE_HOME", EnvOr("HOME", "/tmp") + "/.cache");
+    return cache + "/gazorin/wine";
+}
+
+void TWineBridge::SetCallTimeout(std::chrono::milliseconds timeout) { callTimeout = timeout; }
+
+std::chrono::milliseconds TWineBridge::CallTimeout()
+{
+    if (callTimeout.count() == 0) {
+        const double seconds = std::atof(EnvOr("GAZORIN_PLUGIN_TIMEOUT", "30").c_str());
+        callTimeout = std::chrono::milliseconds(seconds > 0 ? std::int64_t(seconds * 1000) : 30000);
+    }
+    return callTimeout;
+}
+
+// ---- the pipe to one bridge process ---------------------------------------------------------
+
+// Frames over the two pipe ends, each read and write bounded by a deadline and by the life of
+// the bridge process. Any failure leaves the channel broken, with a reason.
+class TWineBridge::TChannel {
+public:
+    TChannel(int toBridge, int fromBridge, pid_t pid) : out_(toBridge), in_(fromBridge), pid_(pid) {}
+    ~TChannel()
+    {
+        close(out_);
+        close(in_);
+    }
+
+    void SetDeadline(std::chrono::milliseconds fromNow) { deadline_ = Clock::now() + fromNow; }
+    bool Broken() const { return !reason_.empty(); }
+    const std::string& Reason() const { return reason_; }
+    // Set when the bridge reported a crash instead of answering.
+    bool Crashed() const { return crashed_; }
+
+    // ---- sending: fields are collected, a trailing block is written from where it is ----
+    void Begin(Kind kind)
+    {
+        head_.clear();
+        head_.push_back(std::uint8_t(kind));
+        tail_ = nullptr;
+        tailSize_ = 0;
+    }
+    void U8(std::uint8_t v) { head_.push_back(v); }
+    void U32(std::uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            head_.push_back(std::uint8_t(v >> (8 * i)));
+    }
+    void I64(std::int64_t v)
+    {
+        U32(std::uint32_t(std::uint64_t(v)));
+        U32(std::uint32_t(std::uint64_t(v) >> 32));
+    }
+    void Text(const std::string& s)
+    {
+        U32(std::uint32_t(s.size()));
+        head_.insert(head_.end(), s.begin(), s.end());
+    }
+    // Counted bytes written after the fields; must come last.
+    void Tail(const void* p, std::size_t n)
+    {
+        U32(std::uint32_t(n));
+        tail_ = p;
+        tailSize_ = n;
+    }
+    bool Send()
+    {
+        const std::uint64_t length = head_.size() + tailSize_;
+        if (length > 0x7FFFFFFFu)
+            return Break("a request too large for the bridge");
+        std::uint8_t prefix[4];
+        for (int i = 0; i < 4; ++i)
+            prefix[i] = std::uint8_t(length >> (8 * i));
+        return Write(prefix, 4) && Write(head_.data(), head_.size()) && (!tailSize_ || Write(tail_, tailSize_));
+    }
+
+    // ---- receiving: one frame at a time ----
+    bool Next(Kind& kind)
+    {
+        if (remaining_ > 0 && !Skip(remaining_))
+            return false;
+        std::uint8_t prefix[5];
+        remaining_ = 5;
+        if (!Read(prefix, 5))
+            return false;
+        const std::uint32_t length = std::uint32_t(prefix[0] | prefix[1] << 8 | prefix[2] << 16) |
+                                     std::uint32_t(prefix[3]) << 24;
+        if (length == 0 || length > kMaxFrame)
+            return Break("a malformed answer from the bridge");
+        remaining_ = length - 1;
+        kind = Kind(prefix[4]);
+        if (kind == Kind::Crash) {
+            std::uint32_t code = 0;
+            ReadU32(code);
+            crashed_ = true;
+            return Break("the plug-in crashed (exception " + Hex(code) + ")");
+        }
+        return true;
+    }
+    bool ReadU8(std::uint8_t& v) { return Read(&v, 1); }
+    bool ReadU32(std::uint32_t& v)
+    {
+        std::uint8_t b[4];
+        if (!Read(b, 4))
+            return false;
+        v = std::uint32_t(b[0] | b[1] << 8 | b[2] << 16) | std::uint32_t(b[3]) << 24;
+        return true;
+    }
+    bool ReadI32(std::int32_t& v)
+    {
+        std::uint32_t u = 0;
+        const bool ok = ReadU32(u);
+        v = std::int32_t(u);
+        return ok;
+    }
+    bool ReadText(std::string& s, std::uint32_t limit = kMaxTextBytes)
+    {
+        std::uint32_t n = 0;
+        if (!ReadU32(n))
+            return false;
+        if (n > limit)
+            return Break("a malformed answer from the bridge");
+        s.resize(n);
+        return Read(s.data(), n);
+    }
+    // Counted bytes into a new local-memory block; a count over limit breaks the channel.
+    bool ReadBlock(SusieHandle& block, std::uint32_t limit)
+    {
+        std::uint32_t n = 0;
+        if (!ReadU32(n))
+            return false;
+        if (n > limit)
+            return Break("a malformed answer from the bridge");
+        block = LocalAlloc(SUSIE_LMEM_FIXED, n);
+        if (!block)
+            return Break("no memory for the plug-in's picture");
+        void* to = LocalLock(block);
+        const bool ok = Read(to, n);
+        LocalUnlock(block);
+        if (!ok) {
+            LocalFree(block);
+            block = nullptr;
+        }
+        return ok;
+    }
+    // The frame must have been read to its end.
+    bool End() { return remaining_ == 0 || Break("a malformed answer from the bridge"); }
+
+    bool Break(const std::string& reason)
+    {
+        if (reason_.empty())
+            reason_ = reason;
+        return false;
+    }
+
+private:
+    bool Alive()
+    {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            if (WIFSIGNALED(status))
+                return Break("the bridge ended by signal " + std::to_string(WTERMSIG(status)));
+            return Break("the bridge exited (status " + std::to_string(WEXITSTATUS(status)) + ")");
+        }
+        return true;
+    }
+
+    // Waits until fd is ready for events, the deadline passes or the bridge ends.
+    bool Wait(int fd, short events)
+    {
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+            if (left.count() <= 0)
+                return Break("no answer within " +
+                             std::to_string(TWineBridge::CallTimeout().count() / 1000.0).substr(0, 4) + " s");
+            pollfd p{fd, events, 0};
+            // Short slices: the bridge's end must be noticed even while a process it started
+            // keeps the other end of the pipe open.
+            const int r = poll(&p, 1, int(std::min<std::int64_t>(left.count(), 100)));
+            if (r > 0)
+                return true;
+            if (r < 0 && errno != EINTR)
+                return Break(std::string("poll: ") + std::strerror(errno));
+            if (!Alive())
+                return false;
+        }
+    }
+
+    bool Write(const void* from, std::size_t count)
+    {
+        if (Broken())
+            return false;
+        const auto* p = static_cast<const std::uint8_t*>(from);
+        while (count > 0) {
+            // A bridge that is gone must not take this process with it through SIGPIPE.
+            sigset_t pipeSignal, old;
+            sigemptyset(&pipeSignal);
+            sigaddset(&pipeSignal, SIGPIPE);
+            pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
+            const ssize_t n = write(out_, p, std::min<std::size_t>(count, 1u << 20));
+            const int error = errno;
+            if (n < 0 && error == EPIPE) {
+                timespec zero{};
+                sigtimedwait(&pipeSignal, nullptr, &zero);
+            }
+            pthread_sigmask(SIG_SETMASK, &old, nullptr);
+            if (n > 0) {
+                p += n;
+                count -= std::size_t(n);
+            } else if (n < 0 && (error == EAGAIN || error == EINTR)) {
+                if (!Wait(out_, POLLOUT))
+                    return false;
+            } else {
+                Alive();
+                return Break("the bridge stopped reading");
+            }
+        }
+        return true;
+    }
+
+    bool Read(void* to, std::size_t count)
+    {
+        if (Broken())
+            return false;
+        if (count > remaining_)
+            return Break("a malformed answer from the bridge");
+        remaining_ -= count;
+        auto* p = static_cast<std::uint8_t*>(to);
+        while (count > 0) {
+            if (bufferPos_ < bufferEnd_) {
+                const std::size_t n = std::min(count, bufferEnd_ - bufferPos_);
+                std::memcpy(p, buffer_ + bufferPos_, n);
+                bufferPos_ += n;
+                p += n;
+                count -= n;
+                continue;
+            }
+            // Large blocks go straight to where they belong; small fields through the buffer.
+            const bool direct = count >= sizeof buffer_;
+            const ssize_t n = direct ? read(in_, p, count) : read(in_, buffer_, sizeof buffer_);
+            if (n > 0) {
+                if (direct) {
+                    p += n;
+                    count -= std::size_t(n);
+                } else {
+                    bufferPos_ = 0;
+                    bufferEnd_ = std::size_t(n);
+                }
+            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+                if (!Wait(in_, POLLIN))
+                    return false;
+            } else {
+                Alive();
+                return Break("the bridge closed its output");
+            }
+        }
+        return true;
+    }
+
+    bool Skip(std::size_t count)
+    {
+        std::uint8_t scratch[4096];
+        while (count > 0) {
+            const std::size_t n = std::min(count, sizeof scratch);
+            if (!Read(scratch, n))
+                return false;
+            count -= n;
+        }
+        return true;
+    }
+
+    int out_, in_;
+    pid_t pid_;
+    Clock::time_point deadline_ = Clock::now();
+    std::string reason_;
+    bool crashed_ = false;
+    bool exited_ = false;
+    std::vector<std::uint8_t> head_;
+    const void* tail_ = nullptr;
+    std::size_t tailSize_ = 0;
+    std::size_t remaining_ = 0; // bytes of the current frame not read yet
+    std::uint8_t buffer_[65536];
+    std::size_t bufferPos_ = 0, bufferEnd_ = 0;
+};
+
+// ---- the bridge process -----------------------------------------------------------------------
+
+TWineBridge::TWineBridge(int bits) : bits_(bits) {}
+
+TWineBridge::~TWineBridge()
+{
+    // Closing the pipes ends the bridge; a bridge that does not notice is not waited for.
+    channel_.reset();
+    if (pid_ > 0)
+        waitpid(pid_, nullptr, WNOHANG);
+}
+
+bool TWineBridge::Start()
+{
+    if (pid_ > 0)
+        return true;
+    if (startFailed_)
+        return false;
+    const std::string program = WineBridgeProgram(bits_);
+    const std::string wine = WineProgram();
+    std::string problem;
+    if (access(program.c_str(), R_OK) != 0)
+        problem = "the bridge program " + program + " is missing";
+    else if (wine.empty())
+        problem = "Wine is not installed (no \"wine\" on the search path)";
+    if (problem.empty()) {
+        const std::string prefix = WinePrefixFolder();
+        std::error_code ec;
+        fs::create_directories(fs::path(prefix).parent_path(), ec);
+        const bool creating = !fs::exists(fs::path(prefix) / "system.reg", ec);
+        if (creating)
+            LogOnce("preparing Wine for Windows plug-ins in " + prefix + " (once; this takes a while)");
+        if (Spawn(wine, program, prefix)) {
+            channel_->SetDeadline(creating ? kPrefixCreationTimeout : kStartTimeout);
+            Kind kind{};
+            std::uint32_t version = 0, pointerBits = 0;
+            if (channel_->Next(kind) && kind == Kind::Hello && channel_->ReadU32(version) &&
+                channel_->ReadU32(pointerBits) && channel_->End() && version == bridge::kProtocolVersion &&
+                int(pointerBits) == bits_) {
+                failure_.clear();
+                return true;
+            }
+            problem = channel_->Broken() ? channel_->Reason() : std::string("the bridge program does not match");
+            if (bits_ == 32)
+                problem += "; 32-bit plug-ins need Wine's 32-bit part (wine32)";
+            Stop();
+        } else {
+            problem = failure_;
+        }
+    }
+    startFailed_ = true;
+    failure_ = problem;
+    LogOnce("Windows plug-ins (" + std::to_string(bits_) + "-bit) are not available: " + problem);
+    return false;
+}
+
+bool TWineBridge::Spawn(const std::string& wine, const std::string& program, const std::string& prefix)
+{
+    // The bridge's environment: our own Wine prefix, quiet Wine, no windows, no installers.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (name == "WINEPREFIX" || name == "WINEARCH" || name == "WINEDEBUG" || name == "WINEDLLOVERRIDES" ||
+            name == "DISPLAY" || name == "WAYLAND_DISPLAY")
+            continue;
+        env.push_back(entry);
+    }
+    env.push_back("WINEPREFIX=" + prefix);
+    env.push_back("WINEDEBUG=" + EnvOr("GAZORIN_WINEDEBUG", "-all"));
+    env.push_back("WINEDLLOVERRIDES=mscoree,mshtml=;winemenubuilder.exe=d");
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string arg0 = wine, arg1 = program;
+    char* argv[] = {arg0.data(), arg1.data(), nullptr};
+
+    int toBridge[2], fromBridge[2];
+    if (pipe2(toBridge, O_CLOEXEC) != 0) {
+        failure_ = std::string("pipe: ") + std::strerror(errno);
+        return false;
+    }
+    if (pipe2(fromBridge, O_CLOEXEC) != 0) {
+        failure_ = std::string("pipe: ") + std::strerror(errno);
+        close(toBridge[0]);
+        close(toBridge[1]);
+        return false;
+    }
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Only calls that are safe after fork: the bridge ends with us even while a plug-in hangs.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        dup2(toBridge[0], 0);
+        dup2(fromBridge[1], 1);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        signal(SIGPIPE, SIG_DFL);
+        execve(argv[0], argv, envp.data());
+        _exit(127);
+    }
+    close(toBridge[0]);
+    close(fromBridge[1]);
+    if (pid < 0) {
+        failure_ = std::string("fork: ") + std::strerror(errno);
+        close(toBridge[1]);
+        close(fromBridge[0]);
+        return false;
+    }
+    fcntl(toBridge[1], F_SETFL, O_NONBLOCK);
+    fcntl(fromBridge[0], F_SETFL, O_NONBLOCK);
+    pid_ = pid;
+    channel_ = std::make_unique<TChannel>(toBridge[1], fromBridge[0], pid);
+    return true;
+}
+
+void TWineBridge::Stop()
+{
+    channel_.reset();
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+    loaded_.clear();
+}
+
+void TWineBridge::Fail(const std::string& reason)
+{
+    failure_ = reason;
+    Stop();
+}
+
+TWineBridge::TChannel* TWineBridge::Prepare(Kind kind)
+{
+    if (busy_ || !Start())
+        return nullptr;
+    channel_->SetDeadline(CallTimeout());
+    channel_->Begin(kind);
+    return channel_.get();
+}
+
+void TWineBridge::Reset()
+{
+    Stop();
+    startFailed_ = false;
+    failure_.clear();
+}
+
+std::optional<TWineLoadResult> TWineBridge::Load(const std::string& path, const std::string& key)
+{
+    if (const auto it = loaded_.find(key); pid_ > 0 && it != loaded_.end())
+        return it->second;
+    TChannel* channel = Prepare(Kind::Load);
+    if (!channel)
+        return std::nullopt;
+    TChannel& c = *channel;
+    c.Text(path);
+    TWineLoadResult r;
+    Kind kind{};
+    std::uint32_t count = 0;
+    bool ok = c.Send() && c.Next(kind) && kind == Kind::LoadReply && c.ReadU32(r.Id) && c.ReadText(r.Reason) &&
+              c.ReadU32(r.Exports) && c.ReadU32(count) && count <= std::uint32_t(bridge::kMaxInfoNumbers);
+    for (std::uint32_t i = 0; ok && i < count; ++i) {
+        TWinePluginInfoAnswer a;
+        ok = c.ReadI32(a.Number) && c.ReadI32(a.Result) && c.ReadText(a.Text, 4096);
+        r.Infos.push_back(std::move(a));
+    }
+    if (!ok || !c.End()) {
+        Fail(c.Broken() ? c.Reason() + " while loading " + path : "a malformed answer from the bridge");
+        return std::nullopt;
+    }
+    if (r.Id != 0)
+        loaded_[key] = r;
+    return r;
+}
+
+std::optional<std::int32_t> TWineBridge::GetPluginInfo(std::uint32_t id, std::int32_t number, std::int32_t length,
+                                                       std::string& text)
+{
+    TChannel* channel = Prepare(Kind::PluginInfo);
+    if (!channel)
+        return std::nullopt;
+    TChannel& c = *channel;
+    c.U32(id);
+    c.U32(std::uint32_t(number));
+    c.U32(std::uint32_t(length));
+    Kind kind{};
+    std::int32_t result = 0;
+    if (c.Send() && c.Next(kind) && kind == Kind::PluginInfoReply && c.ReadI32(result) && c.ReadText(text) && c.End())
+        return result;
+    Fail(c.Broken() ? c.Reason() : "a malformed answer from the bridge");
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> TWineBridge::IsSupported(std::uint32_t id, const std::string& fileName, const void* head)
+{
+    TChannel* channel = Prepare(Kind::IsSupported);
+    if (!channel)
+        return std::nullopt;
+    TChannel& c = *channel;
+    c.U32(id);
+    c.Text(fileName);
+    c.Tail(head, bridge::kHeadBytes);
+    Kind kind{};
+    std::int32_t result = 0;
+    if (c.Send() && c.Next(kind) && kind == Kind::Result && c.ReadI32(result) && c.End())
+        return result;
+    Fail(c.Broken() ? c.Reason() : "a malformed answer from the bridge");
+    return std::nullopt;
+}
+
+namespace {
+
+// The source fields of a request; false when the source cannot be sent.
+bool PutSource(auto& c, const char* source, std::intptr_t position, std::uint32_t flag)
+{
+    c.U32(flag);
+    if ((flag & SPI_SOURCE_MASK) == bridge::kSourceMemory) {
+        if (!source || position <= 0 || std::uint64_t(position) > 0x7FF00000u)
+            return false;
+        c.I64(position);
+        c.Tail(source, std::size_t(position));
+    } else {
+        c.I64(position);
+        c.Text(source ? std::string(source) : std::string());
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::int32_t> TWineBridge::GetPictureInfo(std::uint32_t id, const char* source, std::intptr_t position,
+                                                        std::uint32_t flag, SusiePictureInfo& info)
+{
+    TChannel* channel = Prepare(Kind::PictureInfo);
+    if (!channel)
+        return std::nullopt;
+    TChannel& c = *channel;
+    c.U32(id);
+    if (!PutSource(c, source, position, flag))
+        return SPI_OTHER_ERROR;
+    Kind kind{};
+    std::int32_t result = 0;
+    std::string record;
+    std::uint8_t hasText = 0;
+    SusieHandle text = nullptr;
+    if (c.Send() && c.Next(kind) && kind == Kind::PictureInfoReply && c.ReadI32(result) &&
+        c.ReadText(record, bridge::kPictureInfoRecordBytes) && record.size() == bridge::kPictureInfoRecordBytes &&
+        c.ReadU8(hasText) && c.ReadBlock(text, kMaxTextBytes) && c.End()) {
+        std::memcpy(&info, record.data(), record.size());
+        if (hasText && result == 0) {
+            info.hInfo = text;
+        } else {
+            LocalFree(text);
+            info.hInfo = nullptr;
+        }
+        return result;
+    }
+    if (text)
+        LocalFree(text);
+    Fail(c.Broken() ? c.Reason() : "a malformed answer from the bridge");
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> TWineBridge::GetPicture(std::uint32_t id, bool preview, const char* source,
+                                                    std::intptr_t position, std::uint32_t flag, SusieHandle& info,
+                                                    SusieHandle& bits, SusieProgressCallback progress,
+                                                    std::intptr_t data)
+{
+    info = bits = nullptr;
+    TChannel* channel = Prepare(Kind::Picture);
+    if (!channel)
+        return std::nullopt;
+    TChannel& c = *channel;
+    c.U32(id);
+    c.U8(preview ? 1 : 0);
+    c.U8(progress ? 1 : 0);
+    if (!PutSource(c, source, position, flag))
+        return SPI_OTHER_ERROR;
+    Kind kind{};
+    bool ok = c.Send() && c.Next(kind);
+    // Progress reports, each answered with what the host's callback says; each keeps the call
+    // alive. A call made from inside the callback finds the bridge busy and fails.
+    busy_ = true;
+    while (ok && kind == Kind::Progress) {
+        std::int32_t done = 0, total = 0;
+        ok = c.ReadI32(done) && c.ReadI32(total) && c.End();
+        if (!ok)
+            break;
+        const std::int32_t answer = progress ? progress(done, total, data) : 0;
+        c.SetDeadline(CallTimeout());
+        c.Begin(Kind::ProgressAnswer);
+        c.U32(std::uint32_t(answer));
+        ok = c.Send() && c.Next(kind);
+    }
+    busy_ = false;
+    std::int32_t result = 0;
+    std::uint8_t hasInfo = 0, hasBits = 0;
+    SusieHandle infoBlock = nullptr, bitsBlock = nullptr;
+    ok = ok && kind == Kind::PictureReply && c.ReadI32(result) && c.ReadU8(hasInfo) &&
+         c.ReadBlock(infoBlock, bridge::kMaxBitmapInfoBytes) && c.ReadU8(hasBits) &&
+         c.ReadBlock(bitsBlock, 0x7FFFFFFFu) && c.End();
+    if (!ok) {
+        LocalFree(infoBlock);
+        LocalFree(bitsBlock);
+        Fail(c.Broken() ? c.Reason() : "a malformed answer from the bridge");
+        return std::nullopt;
+    }
+    if (result == 0 && hasInfo)
+        info = infoBlock;
+    else
+        LocalFree(infoBlock);
+    if (result == 0 && hasBits)
+        bits = bitsBlock;
+    else
+        LocalFree(bitsBlock);
+    return result;
+}
+
+TWineBridge& WineBridge(int bits)
+{
+    static TWineBridge bridge32(32), bridge64(64);
+    return bits == 64 ? bridge64 : bridge32;
+}
+
+} // namespace gz
