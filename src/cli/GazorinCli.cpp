@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "join/JoinEngine.h"
 #include "join/FileRaster.h"
+#include "susie/WinePlugin.h"
 
 #include <cstdio>
 #include <iostream>
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (cmd.version) {
-        std::cout << "gazorin-cli 2.3\n";
+        std::cout << "gazorin-cli 2.3\n" << gz::WindowsPluginSupport() << "\n";
         return 0;
     }
     RegisterCliFormats();

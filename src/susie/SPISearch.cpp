@@ -133,9 +133,10 @@ bool TSPIs::IsLoaded(const std::string& path) const
 
 void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
 {
-    // 64-bit Windows plug-ins are named "*.sph": a pattern for plug-ins finds them as well.
+    // 64-bit Windows plug-ins are named "*.sph": a wildcard pattern for plug-ins finds them too.
     std::string sphPattern;
-    if (pattern.size() >= 4 && MatchesMask(pattern.substr(pattern.size() - 4), ".spi"))
+    if (pattern.find_first_of("*?") != std::string::npos && pattern.size() >= 4 &&
+        MatchesMask(pattern.substr(pattern.size() - 4), ".spi"))
         sphPattern = pattern.substr(0, pattern.size() - 4) + ".sph";
     std::vector<std::string> names;
     std::error_code ec;

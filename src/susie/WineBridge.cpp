@@ -252,7 +252,10 @@ private:
     bool Alive()
     {
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        const pid_t r = waitpid(pid_, &status, WNOHANG);
+        if (r < 0)
+            return Break("the bridge is gone");
+        if (r == pid_) {
             exited_ = true;
             if (WIFSIGNALED(status))
                 return Break("the bridge ended by signal " + std::to_string(WTERMSIG(status)));
@@ -393,8 +396,14 @@ TWineBridge::~TWineBridge()
 
 bool TWineBridge::Start()
 {
-    if (pid_ > 0)
-        return true;
+    if (pid_ > 0) {
+        // A bridge that ended while it was idle is replaced before it is asked anything.
+        if (waitpid(pid_, nullptr, WNOHANG) == 0)
+            return true;
+        channel_.reset();
+        pid_ = -1;
+        loaded_.clear();
+    }
     if (startFailed_)
         return false;
     const std::string program = WineBridgeProgram(bits_);
@@ -534,7 +543,9 @@ void TWineBridge::Reset()
 
 std::optional<TWineLoadResult> TWineBridge::Load(const std::string& path, const std::string& key)
 {
-    if (const auto it = loaded_.find(key); pid_ > 0 && it != loaded_.end())
+    if (busy_ || !Start())
+        return std::nullopt;
+    if (const auto it = loaded_.find(key); it != loaded_.end())
         return it->second;
     TChannel* channel = Prepare(Kind::Load);
     if (!channel)

@@ -120,7 +120,7 @@ private:
     {
         // A bridge that could not start has said why already.
         if (!Bridge().StartFailed() && !Bridge().Failure().empty())
-            LogOnce(record_.Path + ": " + Bridge().Failure() + "; its bridge was stopped");
+            LogOnce(record_.Path + ": " + Bridge().Failure() + "; the bridge starts again when next needed");
         return result;
     }
 
