@@ -29,6 +29,7 @@ endforeach()
 
 # The header plug-in authors build against.
 install(FILES ${PROJECT_SOURCE_DIR}/plugins/include/susie_plugin.h
+              ${PROJECT_SOURCE_DIR}/plugins/include/susie_plugin_windows.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gazorin)
 
 install(FILES ${GAZORIN_MAN_PAGES_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

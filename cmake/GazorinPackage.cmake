@@ -30,4 +30,9 @@ if(GAZORIN_BUILD_GUI)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-ipafont-gothic | fonts-noto-cjk")
 endif()
 
+# Windows plug-ins run under Wine, which the package does not need otherwise.
+if(GAZORIN_BRIDGE_PROGRAMS)
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine, wine32")
+endif()
+
 include(CPack)
