@@ -4,7 +4,7 @@
 # start-up with that folder empty. Run from the source tree after building into build/:
 #   bench/windows_plugins_startup.sh [RUNS]
 # Each figure is the median wall time of RUNS whole runs (default 11) of build/startup_bench on
-# Qt's offscreen platform. The Wine prefix is build/wine-prefix (made by the tests).
+# Qt's offscreen platform, in Gazorin's own Wine prefix (made by the tests or the first use).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-11}
@@ -19,7 +19,8 @@ for copy in 1 2 3; do
     i=$((i + 1))
   done
 done
-export QT_QPA_PLATFORM=offscreen GAZORIN_WINEPREFIX=$PWD/build/wine-prefix XDG_CACHE_HOME=$work/cache
+export GAZORIN_WINEPREFIX=${GAZORIN_WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/gazorin/wine}
+export QT_QPA_PLATFORM=offscreen XDG_CACHE_HOME=$work/cache
 
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 time_runs() { # FOLDER COLD
