@@ -3,6 +3,7 @@
 #include "susie/SPIs.h"
 
 #include "platform/RegistryStore.h"
+#include "susie/WinePlugin.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -157,6 +158,7 @@ void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
         if (!IsLoaded(folder + name))
             paths.push_back(folder + name);
 
+    PrepareWindowsPluginBridges(paths);
     for (const auto& path : paths) {
         bool accept = true;
         if (OnSearching)

@@ -97,6 +97,12 @@ std::string WinePrefixFolder()
     return cache + "/gazorin/wine";
 }
 
+bool WinePrefixReady()
+{
+    std::error_code ec;
+    return fs::exists(fs::path(WinePrefixFolder()) / "system.reg", ec);
+}
+
 void TWineBridge::SetCallTimeout(std::chrono::milliseconds timeout) { callTimeout = timeout; }
 
 std::chrono::milliseconds TWineBridge::CallTimeout()
@@ -396,7 +402,7 @@ TWineBridge::~TWineBridge()
 
 bool TWineBridge::Start()
 {
-    if (pid_ > 0) {
+    if (pid_ > 0 && greeted_) {
         // A bridge that ended while it was idle is replaced before it is asked anything.
         if (waitpid(pid_, nullptr, WNOHANG) == 0)
             return true;
@@ -404,44 +410,52 @@ bool TWineBridge::Start()
         pid_ = -1;
         loaded_.clear();
     }
-    if (startFailed_)
+    Launch();
+    if (pid_ <= 0)
         return false;
+    channel_->SetDeadline(creatingPrefix_ ? kPrefixCreationTimeout : kStartTimeout);
+    Kind kind{};
+    std::uint32_t version = 0, pointerBits = 0;
+    if (channel_->Next(kind) && kind == Kind::Hello && channel_->ReadU32(version) && channel_->ReadU32(pointerBits) &&
+        channel_->End() && version == bridge::kProtocolVersion && int(pointerBits) == bits_) {
+        greeted_ = true;
+        failure_.clear();
+        return true;
+    }
+    std::string problem = channel_->Broken() ? channel_->Reason() : std::string("the bridge program does not match");
+    if (bits_ == 32)
+        problem += "; 32-bit plug-ins need Wine's 32-bit part (wine32)";
+    Stop();
+    NotAvailable(problem);
+    return false;
+}
+
+void TWineBridge::Launch()
+{
+    if (pid_ > 0 || startFailed_)
+        return;
     const std::string program = WineBridgeProgram(bits_);
     const std::string wine = WineProgram();
-    std::string problem;
     if (access(program.c_str(), R_OK) != 0)
-        problem = "the bridge program " + program + " is missing";
-    else if (wine.empty())
-        problem = "Wine is not installed (no \"wine\" on the search path)";
-    if (problem.empty()) {
-        const std::string prefix = WinePrefixFolder();
-        std::error_code ec;
-        fs::create_directories(fs::path(prefix).parent_path(), ec);
-        const bool creating = !fs::exists(fs::path(prefix) / "system.reg", ec);
-        if (creating)
-            LogOnce("preparing Wine for Windows plug-ins in " + prefix + " (once; this takes a while)");
-        if (Spawn(wine, program, prefix)) {
-            channel_->SetDeadline(creating ? kPrefixCreationTimeout : kStartTimeout);
-            Kind kind{};
-            std::uint32_t version = 0, pointerBits = 0;
-            if (channel_->Next(kind) && kind == Kind::Hello && channel_->ReadU32(version) &&
-                channel_->ReadU32(pointerBits) && channel_->End() && version == bridge::kProtocolVersion &&
-                int(pointerBits) == bits_) {
-                failure_.clear();
-                return true;
-            }
-            problem = channel_->Broken() ? channel_->Reason() : std::string("the bridge program does not match");
-            if (bits_ == 32)
-                problem += "; 32-bit plug-ins need Wine's 32-bit part (wine32)";
-            Stop();
-        } else {
-            problem = failure_;
-        }
-    }
+        return NotAvailable("the bridge program " + program + " is missing");
+    if (wine.empty())
+        return NotAvailable("Wine is not installed (no \"wine\" on the search path)");
+    const std::string prefix = WinePrefixFolder();
+    std::error_code ec;
+    fs::create_directories(fs::path(prefix).parent_path(), ec);
+    creatingPrefix_ = !WinePrefixReady();
+    if (creatingPrefix_)
+        LogOnce("preparing Wine for Windows plug-ins in " + prefix + " (once; this takes a while)");
+    greeted_ = false;
+    if (!Spawn(wine, program, prefix))
+        NotAvailable(failure_);
+}
+
+void TWineBridge::NotAvailable(const std::string& problem)
+{
     startFailed_ = true;
     failure_ = problem;
     LogOnce("Windows plug-ins (" + std::to_string(bits_) + "-bit) are not available: " + problem);
-    return false;
 }
 
 bool TWineBridge::Spawn(const std::string& wine, const std::string& program, const std::string& prefix)
@@ -516,6 +530,7 @@ void TWineBridge::Stop()
         waitpid(pid_, nullptr, 0);
     }
     pid_ = -1;
+    greeted_ = false;
     loaded_.clear();
 }
 

@@ -38,6 +38,7 @@ struct TWineLoadResult {
 std::string WineProgram();              // $GAZORIN_WINE, else "wine" on the search path; empty if none
 std::string WineBridgeProgram(int bits); // gazorin-bridge32.exe / gazorin-bridge64.exe beside the program
 std::string WinePrefixFolder();          // $GAZORIN_WINEPREFIX, else $XDG_CACHE_HOME/gazorin/wine
+bool WinePrefixReady();                  // the prefix has been made
 
 class TWineBridge {
 public:
@@ -50,6 +51,9 @@ public:
     // Starts the bridge unless it runs. False when it cannot start; after that it is not tried
     // again (Reset allows it).
     bool Start();
+    // Starts the bridge without waiting for it to answer (Start waits), so that the starts of
+    // both bridges can overlap. Does nothing when it runs or could not start.
+    void Launch();
     bool Running() const { return pid_ > 0; }
     bool StartFailed() const { return startFailed_; }
     pid_t Pid() const { return pid_; }
@@ -82,6 +86,8 @@ private:
     // The channel with a request of this kind begun, the bridge started if need be; null when
     // it cannot start or is in the middle of a call.
     TChannel* Prepare(bridge::Kind kind);
+    // The bridge cannot start: it is not tried again; the reason is logged.
+    void NotAvailable(const std::string& problem);
     // Stops the bridge after a failure of a call, keeping the reason.
     void Fail(const std::string& reason);
     void Stop();
@@ -90,6 +96,8 @@ private:
     pid_t pid_ = -1;
     bool startFailed_ = false;
     bool busy_ = false;
+    bool greeted_ = false;        // the running bridge has said hello
+    bool creatingPrefix_ = false; // its start makes the Wine prefix
     std::string failure_;
     std::unique_ptr<TChannel> channel_;
     std::map<std::string, TWineLoadResult> loaded_; // key -> what loading it in the running bridge told

@@ -201,6 +201,21 @@ std::unique_ptr<TSPIModule> OpenWindowsSPIModule(const std::string& path, int bi
     return std::make_unique<TWineSPIModule>(std::move(*record));
 }
 
+void PrepareWindowsPluginBridges(const std::vector<std::string>& paths)
+{
+    bool unknown[2] = {false, false};
+    for (const auto& path : paths) {
+        const int bits = WindowsLibraryBits(path);
+        if ((bits == 32 || bits == 64) && !WinePluginCache().Find(AbsolutePath(path)))
+            unknown[bits == 64] = true;
+    }
+    // Two bridges making the Wine prefix at once would get in each other's way.
+    if (unknown[0] && unknown[1] && WinePrefixReady()) {
+        WineBridge(32).Launch();
+        WineBridge(64).Launch();
+    }
+}
+
 std::string WindowsPluginSupport()
 {
     const bool bridge32 = access(WineBridgeProgram(32).c_str(), R_OK) == 0;

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace gz {
 
@@ -21,6 +22,10 @@ bool IsWindowsOnlyPluginName(const std::string& path);
 // started for it. Raises ESPIFOpenErrorSPI when the plug-in cannot be run; the reason is logged
 // once to standard error.
 std::unique_ptr<TSPIModule> OpenWindowsSPIModule(const std::string& path, int bits);
+
+// Before the plug-ins at these paths are loaded: when Windows plug-ins of both bitnesses among
+// them are unknown to the cache, starts both bridges at once so that their starts overlap.
+void PrepareWindowsPluginBridges(const std::vector<std::string>& paths);
 
 // One line for the version text: whether Windows plug-ins can be used here, and if not why.
 std::string WindowsPluginSupport();
