@@ -1,9 +1,9 @@
 #include "susie/WineBridge.h"
 
 #include "susie/SPIs.h"
+#include "susie/WineChannel.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -25,15 +25,11 @@ namespace fs = std::filesystem;
 namespace gz {
 
 using bridge::Kind;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(60);
 constexpr auto kPrefixCreationTimeout = std::chrono::seconds(300);
-// The longest frame the bridge may send: a picture's rows and header with room to spare.
-constexpr std::uint32_t kMaxFrame = 0x80000000u + 4096u;
-constexpr std::uint32_t kMaxTextBytes = 1u << 20;
 
 std::chrono::milliseconds callTimeout{0}; // 0: not set yet
 
@@ -56,13 +52,6 @@ std::string FindOnPath(const std::string& name)
         start = end + 1;
     }
     return {};
-}
-
-std::string Hex(std::uint32_t v)
-{
-    char s[16];
-    std::snprintf(s, sizeof s, "%08X", v);
-    return s;
 }
 
 } // namespace
@@ -113,280 +102,6 @@ std::chrono::milliseconds TWineBridge::CallTimeout()
     }
     return callTimeout;
 }
-
-// ---- the pipe to one bridge process ---------------------------------------------------------
-
-// Frames over the two pipe ends, each read and write bounded by a deadline and by the life of
-// the bridge process. Any failure leaves the channel broken, with a reason.
-class TWineBridge::TChannel {
-public:
-    TChannel(int toBridge, int fromBridge, pid_t pid) : out_(toBridge), in_(fromBridge), pid_(pid) {}
-    ~TChannel()
-    {
-        close(out_);
-        close(in_);
-    }
-
-    void SetDeadline(std::chrono::milliseconds fromNow) { deadline_ = Clock::now() + fromNow; }
-    bool Broken() const { return !reason_.empty(); }
-    const std::string& Reason() const { return reason_; }
-    // Set when the bridge reported a crash instead of answering.
-    bool Crashed() const { return crashed_; }
-
-    // ---- sending: fields are collected, a trailing block is written from where it is ----
-    void Begin(Kind kind)
-    {
-        head_.clear();
-        head_.push_back(std::uint8_t(kind));
-        tail_ = nullptr;
-        tailSize_ = 0;
-    }
-    void U8(std::uint8_t v) { head_.push_back(v); }
-    void U32(std::uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i)
-            head_.push_back(std::uint8_t(v >> (8 * i)));
-    }
-    void I64(std::int64_t v)
-    {
-        U32(std::uint32_t(std::uint64_t(v)));
-        U32(std::uint32_t(std::uint64_t(v) >> 32));
-    }
-    void Text(const std::string& s)
-    {
-        U32(std::uint32_t(s.size()));
-        head_.insert(head_.end(), s.begin(), s.end());
-    }
-    // Counted bytes written after the fields; must come last.
-    void Tail(const void* p, std::size_t n)
-    {
-        U32(std::uint32_t(n));
-        tail_ = p;
-        tailSize_ = n;
-    }
-    bool Send()
-    {
-        const std::uint64_t length = head_.size() + tailSize_;
-        if (length > 0x7FFFFFFFu)
-            return Break("a request too large for the bridge");
-        std::uint8_t prefix[4];
-        for (int i = 0; i < 4; ++i)
-            prefix[i] = std::uint8_t(length >> (8 * i));
-        return Write(prefix, 4) && Write(head_.data(), head_.size()) && (!tailSize_ || Write(tail_, tailSize_));
-    }
-
-    // ---- receiving: one frame at a time ----
-    bool Next(Kind& kind)
-    {
-        if (remaining_ > 0 && !Skip(remaining_))
-            return false;
-        std::uint8_t prefix[5];
-        remaining_ = 5;
-        if (!Read(prefix, 5))
-            return false;
-        const std::uint32_t length = std::uint32_t(prefix[0] | prefix[1] << 8 | prefix[2] << 16) |
-                                     std::uint32_t(prefix[3]) << 24;
-        if (length == 0 || length > kMaxFrame)
-            return Break("a malformed answer from the bridge");
-        remaining_ = length - 1;
-        kind = Kind(prefix[4]);
-        if (kind == Kind::Crash) {
-            std::uint32_t code = 0;
-            ReadU32(code);
-            crashed_ = true;
-            return Break("the plug-in crashed (exception " + Hex(code) + ")");
-        }
-        return true;
-    }
-    bool ReadU8(std::uint8_t& v) { return Read(&v, 1); }
-    bool ReadU32(std::uint32_t& v)
-    {
-        std::uint8_t b[4];
-        if (!Read(b, 4))
-            return false;
-        v = std::uint32_t(b[0] | b[1] << 8 | b[2] << 16) | std::uint32_t(b[3]) << 24;
-        return true;
-    }
-    bool ReadI32(std::int32_t& v)
-    {
-        std::uint32_t u = 0;
-        const bool ok = ReadU32(u);
-        v = std::int32_t(u);
-        return ok;
-    }
-    bool ReadText(std::string& s, std::uint32_t limit = kMaxTextBytes)
-    {
-        std::uint32_t n = 0;
-        if (!ReadU32(n))
-            return false;
-        if (n > limit)
-            return Break("a malformed answer from the bridge");
-        s.resize(n);
-        return Read(s.data(), n);
-    }
-    // Counted bytes into a new local-memory block; a count over limit breaks the channel.
-    bool ReadBlock(SusieHandle& block, std::uint32_t limit)
-    {
-        std::uint32_t n = 0;
-        if (!ReadU32(n))
-            return false;
-        if (n > limit)
-            return Break("a malformed answer from the bridge");
-        block = LocalAlloc(SUSIE_LMEM_FIXED, n);
-        if (!block)
-            return Break("no memory for the plug-in's picture");
-        void* to = LocalLock(block);
-        const bool ok = Read(to, n);
-        LocalUnlock(block);
-        if (!ok) {
-            LocalFree(block);
-            block = nullptr;
-        }
-        return ok;
-    }
-    // The frame must have been read to its end.
-    bool End() { return remaining_ == 0 || Break("a malformed answer from the bridge"); }
-
-    bool Break(const std::string& reason)
-    {
-        if (reason_.empty())
-            reason_ = reason;
-        return false;
-    }
-
-private:
-    bool Alive()
-    {
-        int status = 0;
-        const pid_t r = waitpid(pid_, &status, WNOHANG);
-        if (r < 0)
-            return Break("the bridge is gone");
-        if (r == pid_) {
-            exited_ = true;
-            if (WIFSIGNALED(status))
-                return Break("the bridge ended by signal " + std::to_string(WTERMSIG(status)));
-            return Break("the bridge exited (status " + std::to_string(WEXITSTATUS(status)) + ")");
-        }
-        return true;
-    }
-
-    // Waits until fd is ready for events, the deadline passes or the bridge ends.
-    bool Wait(int fd, short events)
-    {
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-            if (left.count() <= 0)
-                return Break("no answer within " +
-                             std::to_string(TWineBridge::CallTimeout().count() / 1000.0).substr(0, 4) + " s");
-            pollfd p{fd, events, 0};
-            // Short slices: the bridge's end must be noticed even while a process it started
-            // keeps the other end of the pipe open.
-            const int r = poll(&p, 1, int(std::min<std::int64_t>(left.count(), 100)));
-            if (r > 0)
-                return true;
-            if (r < 0 && errno != EINTR)
-                return Break(std::string("poll: ") + std::strerror(errno));
-            if (!Alive())
-                return false;
-        }
-    }
-
-    bool Write(const void* from, std::size_t count)
-    {
-        if (Broken())
-            return false;
-        const auto* p = static_cast<const std::uint8_t*>(from);
-        while (count > 0) {
-            // A bridge that is gone must not take this process with it through SIGPIPE.
-            sigset_t pipeSignal, old;
-            sigemptyset(&pipeSignal);
-            sigaddset(&pipeSignal, SIGPIPE);
-            pthread_sigmask(SIG_BLOCK, &pipeSignal, &old);
-            const ssize_t n = write(out_, p, std::min<std::size_t>(count, 1u << 20));
-            const int error = errno;
-            if (n < 0 && error == EPIPE) {
-                timespec zero{};
-                sigtimedwait(&pipeSignal, nullptr, &zero);
-            }
-            pthread_sigmask(SIG_SETMASK, &old, nullptr);
-            if (n > 0) {
-                p += n;
-                count -= std::size_t(n);
-            } else if (n < 0 && (error == EAGAIN || error == EINTR)) {
-                if (!Wait(out_, POLLOUT))
-                    return false;
-            } else {
-                Alive();
-                return Break("the bridge stopped reading");
-            }
-        }
-        return true;
-    }
-
-    bool Read(void* to, std::size_t count)
-    {
-        if (Broken())
-            return false;
-        if (count > remaining_)
-            return Break("a malformed answer from the bridge");
-        remaining_ -= count;
-        auto* p = static_cast<std::uint8_t*>(to);
-        while (count > 0) {
-            if (bufferPos_ < bufferEnd_) {
-                const std::size_t n = std::min(count, bufferEnd_ - bufferPos_);
-                std::memcpy(p, buffer_ + bufferPos_, n);
-                bufferPos_ += n;
-                p += n;
-                count -= n;
-                continue;
-            }
-            // Large blocks go straight to where they belong; small fields through the buffer.
-            const bool direct = count >= sizeof buffer_;
-            const ssize_t n = direct ? read(in_, p, count) : read(in_, buffer_, sizeof buffer_);
-            if (n > 0) {
-                if (direct) {
-                    p += n;
-                    count -= std::size_t(n);
-                } else {
-                    bufferPos_ = 0;
-                    bufferEnd_ = std::size_t(n);
-                }
-            } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-                if (!Wait(in_, POLLIN))
-                    return false;
-            } else {
-                Alive();
-                return Break("the bridge closed its output");
-            }
-        }
-        return true;
-    }
-
-    bool Skip(std::size_t count)
-    {
-        std::uint8_t scratch[4096];
-        while (count > 0) {
-            const std::size_t n = std::min(count, sizeof scratch);
-            if (!Read(scratch, n))
-                return false;
-            count -= n;
-        }
-        return true;
-    }
-
-    int out_, in_;
-    pid_t pid_;
-    Clock::time_point deadline_ = Clock::now();
-    std::string reason_;
-    bool crashed_ = false;
-    bool exited_ = false;
-    std::vector<std::uint8_t> head_;
-    const void* tail_ = nullptr;
-    std::size_t tailSize_ = 0;
-    std::size_t remaining_ = 0; // bytes of the current frame not read yet
-    std::uint8_t buffer_[65536];
-    std::size_t bufferPos_ = 0, bufferEnd_ = 0;
-};
 
 // ---- the bridge process -----------------------------------------------------------------------
 
@@ -518,7 +233,7 @@ bool TWineBridge::Spawn(const std::string& wine, const std::string& program, con
     fcntl(toBridge[1], F_SETFL, O_NONBLOCK);
     fcntl(fromBridge[0], F_SETFL, O_NONBLOCK);
     pid_ = pid;
-    channel_ = std::make_unique<TChannel>(toBridge[1], fromBridge[0], pid);
+    channel_ = std::make_unique<TWineChannel>(toBridge[1], fromBridge[0], pid);
     return true;
 }
 
@@ -540,7 +255,7 @@ void TWineBridge::Fail(const std::string& reason)
     Stop();
 }
 
-TWineBridge::TChannel* TWineBridge::Prepare(Kind kind)
+TWineChannel* TWineBridge::Prepare(Kind kind)
 {
     if (busy_ || !Start())
         return nullptr;
@@ -562,10 +277,10 @@ std::optional<TWineLoadResult> TWineBridge::Load(const std::string& path, const 
         return std::nullopt;
     if (const auto it = loaded_.find(key); it != loaded_.end())
         return it->second;
-    TChannel* channel = Prepare(Kind::Load);
+    TWineChannel* channel = Prepare(Kind::Load);
     if (!channel)
         return std::nullopt;
-    TChannel& c = *channel;
+    TWineChannel& c = *channel;
     c.Text(path);
     TWineLoadResult r;
     Kind kind{};
@@ -589,10 +304,10 @@ std::optional<TWineLoadResult> TWineBridge::Load(const std::string& path, const 
 std::optional<std::int32_t> TWineBridge::GetPluginInfo(std::uint32_t id, std::int32_t number, std::int32_t length,
                                                        std::string& text)
 {
-    TChannel* channel = Prepare(Kind::PluginInfo);
+    TWineChannel* channel = Prepare(Kind::PluginInfo);
     if (!channel)
         return std::nullopt;
-    TChannel& c = *channel;
+    TWineChannel& c = *channel;
     c.U32(id);
     c.U32(std::uint32_t(number));
     c.U32(std::uint32_t(length));
@@ -606,10 +321,10 @@ std::optional<std::int32_t> TWineBridge::GetPluginInfo(std::uint32_t id, std::in
 
 std::optional<std::int32_t> TWineBridge::IsSupported(std::uint32_t id, const std::string& fileName, const void* head)
 {
-    TChannel* channel = Prepare(Kind::IsSupported);
+    TWineChannel* channel = Prepare(Kind::IsSupported);
     if (!channel)
         return std::nullopt;
-    TChannel& c = *channel;
+    TWineChannel& c = *channel;
     c.U32(id);
     c.Text(fileName);
     c.Tail(head, bridge::kHeadBytes);
@@ -644,10 +359,10 @@ bool PutSource(auto& c, const char* source, std::intptr_t position, std::uint32_
 std::optional<std::int32_t> TWineBridge::GetPictureInfo(std::uint32_t id, const char* source, std::intptr_t position,
                                                         std::uint32_t flag, SusiePictureInfo& info)
 {
-    TChannel* channel = Prepare(Kind::PictureInfo);
+    TWineChannel* channel = Prepare(Kind::PictureInfo);
     if (!channel)
         return std::nullopt;
-    TChannel& c = *channel;
+    TWineChannel& c = *channel;
     c.U32(id);
     if (!PutSource(c, source, position, flag))
         return SPI_OTHER_ERROR;
@@ -658,7 +373,7 @@ std::optional<std::int32_t> TWineBridge::GetPictureInfo(std::uint32_t id, const 
     SusieHandle text = nullptr;
     if (c.Send() && c.Next(kind) && kind == Kind::PictureInfoReply && c.ReadI32(result) &&
         c.ReadText(record, bridge::kPictureInfoRecordBytes) && record.size() == bridge::kPictureInfoRecordBytes &&
-        c.ReadU8(hasText) && c.ReadBlock(text, kMaxTextBytes) && c.End()) {
+        c.ReadU8(hasText) && c.ReadBlock(text, TWineChannel::kMaxTextBytes) && c.End()) {
         std::memcpy(&info, record.data(), record.size());
         if (hasText && result == 0) {
             info.hInfo = text;
@@ -680,10 +395,10 @@ std::optional<std::int32_t> TWineBridge::GetPicture(std::uint32_t id, bool previ
                                                     std::intptr_t data)
 {
     info = bits = nullptr;
-    TChannel* channel = Prepare(Kind::Picture);
+    TWineChannel* channel = Prepare(Kind::Picture);
     if (!channel)
         return std::nullopt;
-    TChannel& c = *channel;
+    TWineChannel& c = *channel;
     c.U32(id);
     c.U8(preview ? 1 : 0);
     c.U8(progress ? 1 : 0);

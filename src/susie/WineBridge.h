@@ -19,6 +19,8 @@
 
 namespace gz {
 
+class TWineChannel;
+
 struct TWinePluginInfoAnswer {
     std::int32_t Number = 0;
     std::int32_t Result = 0;
@@ -81,11 +83,10 @@ public:
     static std::chrono::milliseconds CallTimeout();
 
 private:
-    class TChannel;
     bool Spawn(const std::string& wine, const std::string& program, const std::string& prefix);
     // The channel with a request of this kind begun, the bridge started if need be; null when
     // it cannot start or is in the middle of a call.
-    TChannel* Prepare(bridge::Kind kind);
+    TWineChannel* Prepare(bridge::Kind kind);
     // The bridge cannot start: it is not tried again; the reason is logged.
     void NotAvailable(const std::string& problem);
     // Stops the bridge after a failure of a call, keeping the reason.
@@ -99,7 +100,7 @@ private:
     bool greeted_ = false;        // the running bridge has said hello
     bool creatingPrefix_ = false; // its start makes the Wine prefix
     std::string failure_;
-    std::unique_ptr<TChannel> channel_;
+    std::unique_ptr<TWineChannel> channel_;
     std::map<std::string, TWineLoadResult> loaded_; // key -> what loading it in the running bridge told
 };
 
