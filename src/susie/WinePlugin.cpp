@@ -16,6 +16,19 @@ namespace {
 
 std::uint32_t LE32(const unsigned char* p) { return std::uint32_t(p[0] | p[1] << 8 | p[2] << 16) | std::uint32_t(p[3]) << 24; }
 
+// A file name as the bridge gets it: absolute, so that it names the same file whatever folder
+// the bridge or this process is in now. An empty name stays empty.
+std::string BridgeFileName(const char* name)
+{
+    if (!name || !*name || name[0] == '/')
+        return name ? name : "";
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
+    return ec ? std::string(name) : absolute.string();
+}
+
+bool IsFileSource(std::uint32_t flag) { return (flag & SPI_SOURCE_MASK) != bridge::kSourceMemory; }
+
 std::string Key(const TWinePluginRecord& r)
 {
     return r.Path + '\n' + std::to_string(r.Size) + '\n' + std::to_string(r.ModifiedNs);
@@ -67,7 +80,7 @@ public:
         const auto id = Id();
         if (!id || !head)
             return 0;
-        const auto answer = Bridge().IsSupported(*id, fileName ? fileName : "", head);
+        const auto answer = Bridge().IsSupported(*id, BridgeFileName(fileName), head);
         return answer ? *answer : Failed(0);
     }
 
@@ -77,7 +90,9 @@ public:
         const auto id = Id();
         if (!id || !info)
             return SPI_OTHER_ERROR;
-        const auto answer = Bridge().GetPictureInfo(*id, source, position, flag, *info);
+        const std::string name = IsFileSource(flag) ? BridgeFileName(source) : std::string();
+        const auto answer =
+            Bridge().GetPictureInfo(*id, IsFileSource(flag) ? name.c_str() : source, position, flag, *info);
         return answer ? *answer : Failed(SPI_OTHER_ERROR);
     }
 
@@ -89,7 +104,9 @@ public:
         if (!id || !bitmapInfo || !bits)
             return SPI_OTHER_ERROR;
         SusieHandle info = nullptr, rows = nullptr;
-        const auto answer = Bridge().GetPicture(*id, preview, source, position, flag, info, rows, progress, data);
+        const std::string name = IsFileSource(flag) ? BridgeFileName(source) : std::string();
+        const auto answer = Bridge().GetPicture(*id, preview, IsFileSource(flag) ? name.c_str() : source, position,
+                                                flag, info, rows, progress, data);
         if (!answer)
             return Failed(SPI_OTHER_ERROR);
         *bitmapInfo = info;

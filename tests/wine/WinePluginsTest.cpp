@@ -229,6 +229,15 @@ TEST_F(WinePlugins, FoundOrderedAndRegisteredLikeAnyPlugin)
     const auto picture = LoadPictureByExtension(Save("x.tga", Tga(10, 24, 7, 5, true)));
     EXPECT_EQ(picture->ClassName(), "TSPIBitmap");
     EXPECT_EQ(picture->Width(), 7);
+
+    // A name relative to this process's current folder, which is not the bridge's.
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path());
+    std::unique_ptr<TGraphic> relative;
+    EXPECT_NO_THROW(relative = LoadPictureByExtension("x.tga"));
+    fs::current_path(before);
+    ASSERT_NE(relative, nullptr);
+    EXPECT_EQ(relative->Width(), 7);
 }
 
 TEST_F(WinePlugins, PluginInformationIsCachedSoAStartNeedsNoWine)
@@ -336,6 +345,14 @@ TEST_F(WinePlugins, MisbehavingPluginsCostOneFailedAttempt)
         // The program still works, through a bridge started again if need be.
         EXPECT_EQ(Decode(good, anymap), expected);
     }
+
+    // A plug-in's preview, asked for while the open dialog shows (the PNM plug-in has none).
+    host.GraphicPreview = true;
+    TSPIGraphic preview;
+    host.GraphicForcedLoader = &dynamic_cast<TInSPI&>(host.Items(host.IndexOf(kRogues + "/rogue_good.spi")));
+    preview.LoadFromFile(picture);
+    EXPECT_EQ(preview.Width(), 1);
+    EXPECT_EQ(Decode(good, anymap), expected);
 }
 
 TEST_F(WinePlugins, ABridgeThatDiedStartsAgainOnNextUse)

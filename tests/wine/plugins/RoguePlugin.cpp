@@ -1,6 +1,7 @@
 // A Windows image plug-in that misbehaves in GetPicture in the way ROGUE_<MODE> says, for the
 // tests of Windows plug-in support. Its pictures are files starting with "ROGU"; decoded
-// properly they are 2 x 2 pixels of 24-bit colour. Without a mode it behaves.
+// properly they are 2 x 2 pixels of 24-bit colour, their previews 1 x 2. Without a mode it
+// behaves.
 //   ROGUE_CRASH         writes through a null pointer
 //   ROGUE_EXIT          ends its process
 //   ROGUE_HANG          never returns and never reports progress
@@ -21,7 +22,7 @@ namespace {
 
 const char* const kInfo[] = {"00IN", "Gazorin misbehaving test plug-in", "*.rog", "Rogue picture", nullptr};
 
-int32_t Decode(SusieHandle* info, SusieHandle* bits, SusieProgressCallback progress, intptr_t data)
+int32_t Decode(SusieHandle* info, SusieHandle* bits, SusieProgressCallback progress, intptr_t data, bool preview)
 {
 #if defined(ROGUE_CRASH)
     *static_cast<volatile int*>(nullptr) = 1;
@@ -50,11 +51,12 @@ int32_t Decode(SusieHandle* info, SusieHandle* bits, SusieProgressCallback progr
     (void)progress;
     (void)data;
 #ifdef ROGUE_HUGE
+    (void)preview;
     const int32_t width = 100000, height = 100000;
     const size_t rows = 16;
 #else
-    const int32_t width = 2, height = 2;
-    const size_t rows = 16;
+    const int32_t width = preview ? 1 : 2, height = 2;
+    const size_t rows = preview ? 8 : 16;
     static const uint8_t pixels[16] = {0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0};
 #endif
     *info = LocalAlloc(LMEM_ZEROINIT, sizeof(SusieBitmapInfoHeader));
@@ -67,7 +69,7 @@ int32_t Decode(SusieHandle* info, SusieHandle* bits, SusieProgressCallback progr
     header->biBitCount = 24;
     LocalUnlock(*info);
 #ifndef ROGUE_HUGE
-    std::memcpy(LocalLock(*bits), pixels, sizeof pixels);
+    std::memcpy(LocalLock(*bits), pixels, rows);
     LocalUnlock(*bits);
 #endif
     return SPI_ALL_RIGHT;
@@ -104,7 +106,13 @@ SUSIE_EXPORT int32_t SUSIE_API GetPictureInfo(const char*, intptr_t, uint32_t, S
 SUSIE_EXPORT int32_t SUSIE_API GetPicture(const char*, intptr_t, uint32_t, SusieHandle* info, SusieHandle* bits,
                                           SusieProgressCallback progress, intptr_t data)
 {
-    return Decode(info, bits, progress, data);
+    return Decode(info, bits, progress, data, false);
+}
+
+SUSIE_EXPORT int32_t SUSIE_API GetPreview(const char*, intptr_t, uint32_t, SusieHandle* info, SusieHandle* bits,
+                                          SusieProgressCallback progress, intptr_t data)
+{
+    return Decode(info, bits, progress, data, true);
 }
 
 } // extern "C"
