@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace spi {
 
@@ -207,6 +208,12 @@ void Dib::Release(SusieHandle* info, SusieHandle* bits)
     infoHandle_ = bitsHandle_ = nullptr;
 }
 
+PictureNotes& CurrentNotes()
+{
+    thread_local PictureNotes notes;
+    return notes;
+}
+
 bool Progress::Step(std::int64_t done, std::int64_t total)
 {
     if (!callback_)
@@ -234,6 +241,20 @@ int CopyInfo(const char* text, char* buffer, std::int32_t length)
     if (n < std::size_t(length))
         buffer[n] = '\0';
     return int(n);
+}
+
+// The picture notes as text in a block for the host; null when it cannot be had.
+SusieHandle NotesText(const spi::PictureNotes& notes)
+{
+    std::string text = SUSIE_NOTE_ALPHA_WHITE "\r\n";
+    if (notes.orientation >= 2 && notes.orientation <= 8)
+        text += SUSIE_NOTE_ORIENTATION + std::to_string(notes.orientation) + "\r\n";
+    SusieHandle handle = LocalAlloc(SUSIE_LMEM_ZEROINIT, text.size() + 1);
+    if (void* bytes = LocalLock(handle)) {
+        std::memcpy(bytes, text.c_str(), text.size() + 1);
+        LocalUnlock(handle);
+    }
+    return handle;
 }
 
 int Decode(const char* source, std::intptr_t position, std::uint32_t flag, SusieHandle* info, SusieHandle* bits,
@@ -297,9 +318,10 @@ SUSIE_EXPORT int32_t SUSIE_API GetPictureInfo(const char* source, intptr_t posit
         if (const int r = spi::ReadInput(source, position, flag, input, limit); r != SPI_ALL_RIGHT)
             return r;
         SusiePictureInfo result{};
+        spi::CurrentNotes() = {};
         const int r = spi::PluginPictureInfo(input.data, input.size, result);
         if (r == SPI_ALL_RIGHT) {
-            result.hInfo = nullptr;
+            result.hInfo = NotesText(spi::CurrentNotes());
             std::memcpy(info, &result, sizeof result);
         }
         return r;

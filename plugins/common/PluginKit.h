@@ -80,6 +80,25 @@ private:
     std::size_t stride_ = 0;
 };
 
+// Our plug-ins hand over pictures with transparent parts as 32-bit bitmaps whose fourth byte
+// is the opacity and whose colours are already laid over white (the picture notes say so).
+// Fills one such pixel from its colour and opacity.
+inline void PutOverWhite(std::uint8_t* pixel, unsigned r, unsigned g, unsigned b, unsigned a)
+{
+    const auto over = [a](unsigned c) { return std::uint8_t((c * a + 255u * (255u - a) + 127u) / 255u); };
+    pixel[0] = over(b);
+    pixel[1] = over(g);
+    pixel[2] = over(r);
+    pixel[3] = std::uint8_t(a);
+}
+
+// What PluginPictureInfo may add to the picture notes besides the opacity rule.
+struct PictureNotes {
+    int orientation = 1; // rows handed over as stored, to be turned by this orientation tag
+};
+// The notes of the picture information being made (reset before each PluginPictureInfo).
+PictureNotes& CurrentNotes();
+
 // The host's progress callback.
 class Progress {
 public:

@@ -176,6 +176,17 @@ _Static_assert(sizeof(SusiePictureInfo) == 22 + sizeof(void*), "the record is pa
 _Static_assert(sizeof(SusieBitmapInfoHeader) == 40, "the bitmap header is 40 bytes");
 #endif
 
+/* ---- picture notes --------------------------------------------------------------------- */
+/* The text handle (hInfo) of GetPictureInfo may hold lines "key=value", each ended by LF or
+ * CR LF, that say how the bitmap of GetPicture is meant to be shown. Gazorin reads these and
+ * passes over every other line:
+ *   orientation=N  (N = 1..8) the rows are handed over as stored; the picture is seen upright
+ *                  after turning it as the photo orientation tag N says (EXIF tag 0x0112)
+ *   alpha=white    in a 32-bit bitmap the fourth byte of each pixel is its opacity (0 clear ..
+ *                  255 opaque), and the colours are already laid over white */
+#define SUSIE_NOTE_ORIENTATION "orientation="
+#define SUSIE_NOTE_ALPHA_WHITE "alpha=white"
+
 /* ---- entry points ----------------------------------------------------------------------- */
 /* The progress callback: (done, total, the value given to GetPicture). Answer 0 to go on and
  * non-zero to stop; a plug-in told to stop returns SPI_ABORT. */

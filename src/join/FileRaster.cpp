@@ -9,55 +9,48 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <functional>
 #include <memory>
 
 namespace gz::ui {
 
 namespace {
 
-TBitmap DrawnOnWhite(const TGraphic& picture)
+TPictureRaster ReadBitmap(const std::string& fileName, const TRasterOptions&)
 {
-    TBitmap raster(picture.Width(), picture.Height(), pf24bit);
-    raster.Canvas().Draw(0, 0, picture);
-    return raster;
-}
-
-TBitmap ReadBitmap(const std::string& fileName)
-{
-    TBitmap raster;
-    raster.LoadFromFile(fileName);
+    TPictureRaster raster;
+    raster.Colour.LoadFromFile(fileName);
     return raster;
 }
 
 template <class TPicture>
-TBitmap ReadAndCopy(const std::string& fileName)
+TPictureRaster ReadAndConvert(const std::string& fileName, const TRasterOptions& options)
 {
     TPicture picture;
     picture.LoadFromFile(fileName);
-    TBitmap raster;
-    raster.Assign(picture);
-    return raster;
+    return MakePictureRaster(picture, options);
 }
 
-TBitmap ReadIcon(const std::string& fileName)
+TPictureRaster ReadIcon(const std::string& fileName, const TRasterOptions& options)
 {
     TIcon icon;
     icon.LoadFromFile(fileName);
-    return DrawnOnWhite(icon);
+    return MakePictureRaster(icon, options); // drawn on white, so transparent parts stay white
 }
 
-TBitmap ReadByExtension(const std::string& fileName) { return DrawnOnWhite(*LoadPictureByExtension(fileName)); }
+TPictureRaster ReadByExtension(const std::string& fileName, const TRasterOptions& options)
+{
+    return MakePictureRaster(*LoadPictureByExtension(fileName), options);
+}
 
 struct TExtensionRow {
     const char* extension;
-    TBitmap (*read)(const std::string&);
+    TPictureRaster (*read)(const std::string&, const TRasterOptions&);
 };
 
 constexpr std::array<TExtensionRow, 6> builtIn{{
     {".BMP", &ReadBitmap},
-    {".PNG", &ReadAndCopy<TKroPNG>},
-    {".JPG", &ReadAndCopy<TJPEGImage>},
+    {".PNG", &ReadAndConvert<TKroPNG>},
+    {".JPG", &ReadAndConvert<TJPEGImage>},
     {".WMF", &ReadByExtension},
     {".EMF", &ReadByExtension},
     {".ICO", &ReadIcon},
@@ -87,10 +80,15 @@ const TExtensionRow* FindRow(const std::string& fileName)
 
 } // namespace
 
-TBitmap LoadFileRaster(const std::string& fileName)
+TPictureRaster LoadFilePicture(const std::string& fileName, const TRasterOptions& options)
 {
     const TExtensionRow* row = FindRow(fileName);
-    return row ? row->read(fileName) : ReadByExtension(fileName);
+    return row ? row->read(fileName, options) : ReadByExtension(fileName, options);
+}
+
+TBitmap LoadFileRaster(const std::string& fileName, const TRasterOptions& options)
+{
+    return LoadFilePicture(fileName, options).Colour;
 }
 
 } // namespace gz::ui

@@ -1,5 +1,7 @@
 #include "jpeg/JPEGCodec.h"
 
+#include "jpeg/JPEGColour.h"
+
 #include "platform/Bitmap.h"
 #include "platform/Streams.h"
 
@@ -58,8 +60,10 @@ TJPEGHeader ReadJPEGHeader(TStream& data)
 {
     jpeglib::TDecompressor d(data, nullptr);
     jpeg_decompress_struct& c = d.cinfo;
+    TJPEGColour::KeepMarkers(&c);
     d.session.Run([&] { jpeg_read_header(&c, TRUE); });
     TJPEGHeader header;
+    header.Orientation = JPEGOrientation(c);
     header.Width = int(c.image_width);
     header.Height = int(c.image_height);
     header.Gray = c.jpeg_color_space == JCS_GRAYSCALE;
@@ -78,16 +82,23 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
             ? options.ExternalPalette
             : nullptr;
     bool quantised = false;
+    JOCTET* icc = nullptr;
+    unsigned iccLength = 0;
+    TJPEGColour::KeepMarkers(&c);
     d.session.Run([&] {
         jpeg_read_header(&c, TRUE);
+        jpeg_read_icc_profile(&c, &icc, &iccLength);
+    });
+    const TJPEGColour colour(c, icc, iccLength);
+    d.session.Run([&] {
         c.scale_num = 1;
         c.scale_denom = 1u << scaleShift;
         c.do_block_smoothing = options.Smoothing ? TRUE : FALSE;
         if (options.GrayScale)
             c.out_color_space = JCS_GRAYSCALE;
         else if (c.out_color_space != JCS_GRAYSCALE)
-            c.out_color_space = JCS_EXT_BGR; // rows in the bitmap's blue-green-red order
-        quantised = options.EightBitOutput || c.out_color_space == JCS_GRAYSCALE;
+            c.out_color_space = colour.OutputSpace(); // blue-green-red rows, or CMYK to convert
+        quantised = !colour.FourComponents() && (options.EightBitOutput || c.out_color_space == JCS_GRAYSCALE);
         if (quantised) {
             c.quantize_colors = TRUE;
             c.desired_number_of_colors = kQuantisedColours;
@@ -113,23 +124,35 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
     std::vector<JSAMPROW> rows;
     try {
         d.session.Run([&] { jpeg_start_decompress(&c); });
-        if (c.output_components != (quantised ? 1 : 3))
+        if (c.output_components != (quantised ? 1 : colour.FourComponents() ? 4 : 3))
             throw EJPEG(JERR_CONVERSION_NOTIMPL);
         const int width = int(c.output_width), height = int(c.output_height);
         out.AllocateUninitialized(width, height, quantised ? pf8bit : pf24bit);
         if (quantised && c.colormap)
-            out.SetPalette(PaletteOfColourMap(c));
+            out.SetPalette(colour.ConvertPalette(PaletteOfColourMap(c)));
         rows.resize(std::size_t(height));
         for (int y = 0; y < height; ++y)
             rows[std::size_t(y)] = out.ScanLine(y);
-        d.session.Run([&] {
-            while (c.output_scanline < c.output_height) {
-                const JDIMENSION lines =
-                    std::min(JDIMENSION(std::max(c.rec_outbuf_height, 1)), c.output_height - c.output_scanline);
-                jpeg_read_scanlines(&c, &rows[c.output_scanline], lines);
-            }
-            jpeg_finish_decompress(&c);
-        });
+        const bool convert = !quantised && colour.ConvertsRows();
+        // Four-component rows are decoded into a band of their own and converted into the bitmap.
+        const JDIMENSION band = JDIMENSION(std::max(c.rec_outbuf_height, 1));
+        std::vector<std::uint8_t> cmykBand(colour.FourComponents() ? std::size_t(width) * 4 * band : 0);
+        std::vector<JSAMPROW> cmykRows(colour.FourComponents() ? band : 0);
+        for (std::size_t i = 0; i < cmykRows.size(); ++i)
+            cmykRows[i] = cmykBand.data() + i * std::size_t(width) * 4;
+        JSAMPROW* cmyk = cmykRows.data();
+        while (c.output_scanline < c.output_height) {
+            const JDIMENSION first = c.output_scanline;
+            JDIMENSION lines = std::min(band, c.output_height - first);
+            JSAMPROW* target = cmyk ? cmyk : &rows[first];
+            d.session.Run([&] { lines = jpeg_read_scanlines(&c, target, lines); });
+            if (lines == 0)
+                break; // cannot happen without a suspending source; finishing reports the short data
+            if (convert)
+                for (JDIMENSION i = 0; i < lines; ++i)
+                    colour.ConvertRow(target[i], rows[first + i], std::size_t(width));
+        }
+        d.session.Run([&] { jpeg_finish_decompress(&c); });
     } catch (...) {
         for (std::size_t y = c.output_scanline; y < rows.size(); ++y) // rows the library never reached
             std::memset(rows[y], 0, out.RowBytes());

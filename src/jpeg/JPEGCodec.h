@@ -19,6 +19,7 @@ struct TJPEGHeader {
     int Height = 0;
     bool Gray = false;        // one grey component
     bool Progressive = false; // more than one scan
+    int Orientation = 1;      // the EXIF orientation tag, 1..8
 };
 
 struct TJPEGDecodeOptions {
@@ -42,6 +43,7 @@ TJPEGHeader ReadJPEGHeader(TStream& data);
 
 // Decodes the JPEG file in data (from position 0) into out: 24-bit blue-green-red rows, or an
 // 8-bit bitmap of up to 236 colours when the output is quantised (grey files, EightBitOutput).
+// The colours are sRGB: CMYK files and embedded colour profiles are converted (JPEGColour.h).
 // When decoding fails after out was sized, out keeps the rows decoded so far and the rest is
 // black; the error (or an EAbort of the progress listener) then propagates.
 void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, const TJPEGProgress& progress = {});

@@ -57,6 +57,7 @@ void TJPEGImage::ReadData(TStream& stream, std::int64_t size)
         image_->Width = header.Width;
         image_->Height = header.Height;
         image_->Gray = header.Gray;
+        image_->Orientation = header.Orientation;
         progressive_ = header.Progressive;
     }
     Changed();

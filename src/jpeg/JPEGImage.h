@@ -23,6 +23,7 @@ struct TJPEGData {
     std::int32_t Height = 0;
     std::int32_t Width = 0;
     bool Gray = false; // grey colour space read from the file, or encoded as grey
+    int Orientation = 1; // the file's EXIF orientation tag
 };
 
 // The settings every new TJPEGImage starts with.
@@ -62,6 +63,8 @@ public:
     void SetWidth(int value) override;
     void SetHeight(int value) override;
     bool Empty() const override;
+    // The orientation tag of the file's EXIF segment; 1 for a picture assigned from a bitmap.
+    int Orientation() const override { return image_->Orientation; }
 
     std::vector<TPaletteEntry> Palette() const override;
     // A palette from outside; with EightBitOutput the next decode maps the picture onto it.

@@ -44,6 +44,9 @@ public:
     virtual bool Empty() const = 0;
     // The picture's colour table; empty when it has none.
     virtual std::vector<TPaletteEntry> Palette() const { return {}; }
+    // How the picture's file asks it to be turned to be seen upright, as the photo orientation
+    // tag counts (1 = as stored … 8); drawing and copying always give it as stored.
+    virtual int Orientation() const { return 1; }
 
     bool Transparent() const { return transparent_; }
     virtual void SetTransparent(bool value);

@@ -108,6 +108,7 @@ void TKroPNG::TakeResults(const TKroPNGReadStream& reader, bool withInterlace)
     SignificantBits = reader.SignificantBits();
     FileBits = reader.FileBits();
     GrayScale = reader.GrayScale();
+    IccProfile = reader.IccProfile();
 }
 
 void TKroPNG::LoadFromStream(TStream& stream)
@@ -170,12 +171,14 @@ void TKroPNG::Assign(const TGraphic& source)
         UseCurrentTime = png->UseCurrentTime;
         ModifiedTime = png->ModifiedTime;
         Chromaticity = png->Chromaticity;
+        IccProfile = png->IccProfile; // describes the image taken over
         SyncTransparent();
         return;
     }
     // Any other picture: the image takes a copy of it (a platform bitmap keeps its format,
     // palette and transparency); pictures the bitmap cannot take raise the conversion error.
     image_->Assign(source);
+    IccProfile.clear();
     SyncTransparent();
 }
 

@@ -77,6 +77,9 @@ public:
     TKroPNGChromaticity Chromaticity{};
     TKroPNGGifExtension GifExtension;
     bool ReadHighColor = false;
+    // The colour profile the last file read embeds (iCCP), describing ImageBitmap's colours;
+    // empty: sRGB. Never written: saved files are sRGB.
+    std::vector<std::uint8_t> IccProfile;
 
     TKroRowKeyRequestEvent OnRowKeyRequest;
     TKroPNGWriteRowEvent OnWriteRow;

@@ -39,6 +39,7 @@ inline constexpr std::uint32_t ksBIT = ChunkType('s', 'B', 'I', 'T');
 inline constexpr std::uint32_t kbKGD = ChunkType('b', 'K', 'G', 'D');
 inline constexpr std::uint32_t ktRNS = ChunkType('t', 'R', 'N', 'S');
 inline constexpr std::uint32_t kpHYs = ChunkType('p', 'H', 'Y', 's');
+inline constexpr std::uint32_t kiCCP = ChunkType('i', 'C', 'C', 'P');
 
 // Colour types of IHDR.
 enum TColorType : std::uint8_t {

@@ -24,6 +24,9 @@ constexpr std::size_t kInflateInput = 32768;
 // Largest raster the reader accepts: more pixels than this cannot be a real picture for us.
 constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
 constexpr std::uint32_t kMaxDimension = 0x7FFFFFFF;
+// Colour profiles: the compressed chunk and the profile it inflates to.
+constexpr std::int64_t kMaxIccChunk = std::int64_t(16) << 20;
+constexpr std::size_t kMaxIccProfile = std::size_t(16) << 20;
 
 [[noreturn]] void ReadError() { throw EKroPNG(kMsgReadError); }
 
@@ -102,6 +105,7 @@ void TKroPNGReadStream::ResetResults()
     significantBits_ = 0;
     fileBits_ = 0;
     grayScale_ = hasAlpha_ = false;
+    iccProfile_.clear();
     chunkLeft_ = 0;
     headerSeen_ = paletteSeen_ = imageDone_ = privateSeen_ = endSeen_ = false;
     alpha_ = false;
@@ -224,6 +228,10 @@ void TKroPNGReadStream::HandleChunk(std::uint32_t type)
         break;
     case ktEXt:
         ReadText();
+        break;
+    case kiCCP:
+        if (beforePalette && iccProfile_.empty())
+            ReadIccProfile();
         break;
     case ktpNG:
         if (beforeImage && !privateSeen_)
@@ -369,6 +377,39 @@ void TKroPNGReadStream::ReadPrivate()
             OnRowKeyRequest(*this, activeRowKey_);
     }
     ChunkU8(); // reserved
+}
+
+void TKroPNGReadStream::ReadIccProfile()
+{
+    // Name (1..79 bytes) and its zero, the compression method (0), then the deflated profile.
+    for (std::size_t n = 0; chunkLeft_ > 0 && n <= kMaxKeywordLength; ++n)
+        if (ChunkU8() == 0)
+            break;
+    if (ChunkU8() != 0 || chunkLeft_ <= 0 || chunkLeft_ > kMaxIccChunk || chunkLeft_ > Available() - Consumed())
+        return;
+    std::vector<std::uint8_t> packed(static_cast<std::size_t>(chunkLeft_));
+    ReadBytes(packed.data(), packed.size());
+    chunkLeft_ = 0;
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK)
+        return;
+    std::vector<std::uint8_t> profile;
+    zs.next_in = packed.data();
+    zs.avail_in = uInt(packed.size());
+    int status = Z_OK;
+    while (status == Z_OK) {
+        if (profile.size() >= kMaxIccProfile)
+            break;
+        const std::size_t done = profile.size();
+        profile.resize(std::min(kMaxIccProfile, done + 65536));
+        zs.next_out = profile.data() + done;
+        zs.avail_out = uInt(profile.size() - done);
+        status = inflate(&zs, Z_NO_FLUSH);
+        profile.resize(profile.size() - zs.avail_out);
+    }
+    inflateEnd(&zs);
+    if (status == Z_STREAM_END)
+        iccProfile_ = std::move(profile); // a profile cut short or too large is not used at all
 }
 
 // ---- image data ----

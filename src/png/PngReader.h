@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace gz {
 
@@ -61,6 +62,8 @@ public:
     int FileBits() const { return fileBits_; }
     bool GrayScale() const { return grayScale_; }
     bool HasAlpha() const { return hasAlpha_; }
+    // The embedded colour profile (iCCP, inflated); empty when there is none or it is broken.
+    const std::vector<std::uint8_t>& IccProfile() const { return iccProfile_; }
 
 protected:
     void ReadImage() override;
@@ -77,6 +80,7 @@ private:
     void ReadSignificantBits();
     void ReadText();
     void ReadPrivate();
+    void ReadIccProfile();
     void DecodeImage();
     void InflateRow(TDecoder& d, std::uint8_t* out, std::size_t n);
     void ChooseOutputFormat();
@@ -100,6 +104,7 @@ private:
     int fileBits_ = 0;
     bool grayScale_ = false;
     bool hasAlpha_ = false;
+    std::vector<std::uint8_t> iccProfile_;
 
     // chunk state
     std::int64_t chunkLeft_ = 0;

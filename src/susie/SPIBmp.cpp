@@ -138,6 +138,11 @@ TBitmap TSPIGraphic::ToBitmap() const
     return bitmap;
 }
 
+TSPIPictureNotes TSPIGraphic::Notes() const
+{
+    return Data && !Empty() ? ReadPictureNotes(Data->PictureInfo.hInfo) : TSPIPictureNotes{};
+}
+
 void TSPIGraphic::AssignTo(TGraphic& dest) const
 {
     if (auto* bitmap = dynamic_cast<TBitmap*>(&dest)) {
@@ -238,6 +243,7 @@ void TSPIBitmap::AssignGraphicAndFree(std::unique_ptr<TGraphic> graphic)
     if (!graphic)
         throw EInvalidGraphic(kSPICouldNotDecode);
     if (auto* spi = dynamic_cast<TSPIGraphic*>(graphic.get())) {
+        const TSPIPictureNotes notes = spi->Notes();
         std::optional<std::vector<TPaletteEntry>> palette;
         if (spi->FourBit())
             palette = spi->Palette();
@@ -250,18 +256,23 @@ void TSPIBitmap::AssignGraphicAndFree(std::unique_ptr<TGraphic> graphic)
         TBitmap::Assign(bitmap);
         if (palette)
             SetPalette(*palette);
+        notes_ = notes;
         return;
     }
     TBitmap::Assign(*graphic);
+    notes_ = {};
 }
 
 void TSPIBitmap::Assign(const TGraphic& source)
 {
     if (auto* spi = dynamic_cast<const TSPIGraphic*>(&source)) {
         TBitmap::Assign(spi->ToBitmap());
+        notes_ = spi->Notes();
         return;
     }
     TBitmap::Assign(source);
+    const auto* other = dynamic_cast<const TSPIBitmap*>(&source);
+    notes_ = other ? other->notes_ : TSPIPictureNotes{};
 }
 
 TSPILoadFromStreamWithNameEvent TSPIBitmap::OnLoadFromStreamWithName() const

@@ -137,6 +137,9 @@ public:
     void Clear();
     // A platform bitmap read from the bitmap file image, with a 4-bit palette re-applied.
     TBitmap ToBitmap() const;
+    // What the plug-in's picture notes say about the bitmap (orientation, opacity).
+    TSPIPictureNotes Notes() const;
+    int Orientation() const override { return Notes().Orientation; }
 
     std::unique_ptr<TInSPIAbleData> Data;
 
@@ -165,7 +168,14 @@ public:
     // Always this object's own LoadFromStreamWithName.
     TSPILoadFromStreamWithNameEvent OnLoadFromStreamWithName() const;
 
+    // From the picture notes of the plug-in that decoded the picture: the orientation to show
+    // it with, and whether a 32-bit bitmap's fourth byte is its opacity over white.
+    int Orientation() const override { return notes_.Orientation; }
+    bool OpacityOverWhite() const { return notes_.OpacityOverWhite; }
+
 private:
+    TSPIPictureNotes notes_;
+
     TProgressEvent Forwarder();
     void ReportLoaded();
 };

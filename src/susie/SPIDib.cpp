@@ -3,6 +3,7 @@
 #include "susie_plugin.h"
 
 #include <cstring>
+#include <string_view>
 #include <limits>
 
 namespace gz {
@@ -48,6 +49,33 @@ std::optional<TSPIDibGeometry> CheckPluginBitmap(const void* info, std::size_t i
     g.InfoSize = std::int32_t(infoSize);
     g.ImageSize = std::int32_t(imageSize);
     return g;
+}
+
+TSPIPictureNotes ReadPictureNotes(void* textHandle)
+{
+    TSPIPictureNotes notes;
+    const std::size_t size = LocalSize(textHandle);
+    const auto* text = static_cast<const char*>(LocalLock(textHandle));
+    if (!text)
+        return notes;
+    static constexpr std::string_view orientation = SUSIE_NOTE_ORIENTATION, alpha = SUSIE_NOTE_ALPHA_WHITE;
+    // The text ends at its zero byte or at the end of the block, whichever comes first.
+    const auto* zero = static_cast<const char*>(std::memchr(text, 0, size));
+    std::string_view rest(text, zero ? std::size_t(zero - text) : size);
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line == alpha)
+            notes.OpacityOverWhite = true;
+        else if (line.size() == orientation.size() + 1 && line.substr(0, orientation.size()) == orientation &&
+                 line.back() >= '1' && line.back() <= '8')
+            notes.Orientation = line.back() - '0';
+    }
+    LocalUnlock(textHandle);
+    return notes;
 }
 
 } // namespace gz

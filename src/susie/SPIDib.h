@@ -24,6 +24,14 @@ struct TSPIDibGeometry {
 std::optional<TSPIDibGeometry> CheckPluginBitmap(const void* info, std::size_t infoBlockSize,
                                                  std::size_t bitsBlockSize);
 
+// What a plug-in's picture notes (the text of its picture information) say about its bitmap.
+struct TSPIPictureNotes {
+    int Orientation = 1;           // photo orientation tag to turn the stored rows by
+    bool OpacityOverWhite = false; // 32-bit rows: the fourth byte is the opacity, colours over white
+};
+// Reads the notes from the text handle of a picture information (null: none).
+TSPIPictureNotes ReadPictureNotes(void* textHandle);
+
 // Size of the bitmap file image: file header, header and colour table, pixel rows.
 constexpr std::size_t kBitmapFileHeaderSize = 14;
 

@@ -1,6 +1,8 @@
 #include "workspace/OpenPictureDialog.h"
 
+#include "join/PictureRaster.h"
 #include "platform/Bitmap.h"
+#include "platform/Canvas.h"
 #include "registry/PictureFormats.h"
 #include "workspace/ClipboardRaster.h"
 
@@ -22,18 +24,17 @@ namespace {
 
 constexpr int PreviewSide = 160;
 
-// A white raster of the picture's size with the picture drawn on it, as an image scaled to
-// fit the preview. Pictures whose raster would be huge are drawn scaled down directly.
-QImage PreviewOf(const TGraphic& picture)
+// The picture as it will be joined (upright, transparent parts white), scaled to fit the preview.
+QImage PreviewOf(const TBitmap& raster)
 {
-    const int w = picture.Width(), h = picture.Height();
+    const int w = raster.Width(), h = raster.Height();
     if (w < 1 || h < 1)
         return {};
     const double scale = std::min(1.0, double(PreviewSide) / std::max(w, h));
     const int pw = std::max(1, int(w * scale)), ph = std::max(1, int(h * scale));
-    TBitmap raster(pw, ph, pf24bit);
-    picture.Draw(raster.Canvas(), TRect{0, 0, pw, ph});
-    return RasterToImage(raster);
+    TBitmap preview(pw, ph, pf24bit);
+    preview.Canvas().StretchDrawBitmap(TRect{0, 0, pw, ph}, raster);
+    return RasterToImage(preview);
 }
 
 } // namespace
@@ -126,11 +127,12 @@ void TOpenPictureDialog::ShowPreview(const QString& fileName)
         return;
     try {
         const auto picture = LoadPictureByExtension(QFile::encodeName(fileName).toStdString());
-        const QImage image = PreviewOf(*picture);
+        const TBitmap raster = MakePictureRaster(*picture, RasterOptions).Colour;
+        const QImage image = PreviewOf(raster);
         if (image.isNull())
             return;
         previewImage_->setPixmap(QPixmap::fromImage(image));
-        previewSize_->setText(QStringLiteral("%1 x %2").arg(picture->Width()).arg(picture->Height()));
+        previewSize_->setText(QStringLiteral("%1 x %2").arg(raster.Width()).arg(raster.Height()));
     } catch (const std::exception&) {
         // No preview for a file that cannot be decoded.
     }

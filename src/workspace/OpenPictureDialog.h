@@ -1,8 +1,11 @@
 #pragma once
 // TOpenPictureDialog: the open-picture dialog. The file dialog's own file list with a
 // preview pane beside it that shows the selected picture scaled to fit, and its size. The
-// preview decodes through the registry's by-extension loader; a file it cannot decode shows
-// no preview and no error.
+// preview decodes through the registry's by-extension loader and shows the raster a join
+// would take (upright, transparent parts white); a file it cannot decode shows no preview
+// and no error.
+
+#include "join/PictureRaster.h"
 
 #include <QFileDialog>
 
@@ -28,6 +31,9 @@ public:
     void ShowPreview(const QString& fileName);
     QLabel* PreviewImage() const { return previewImage_; }
     QLabel* PreviewSize() const { return previewSize_; }
+
+    // How the preview makes its raster; the program keeps it in step with its own setting.
+    TRasterOptions RasterOptions;
 
 private:
     QLabel* previewImage_;

@@ -226,8 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SampleCase{"pillow-extra/truncated_jpeg.jpg", 100, 100, pf24bit, true},
                       SampleCase{"pillow-extra/iptc.jpg", 640, 480, pf24bit, false},
                       SampleCase{"pillow-extra/hopper_16bit_qtables.jpg", 128, 128, pf24bit, false},
-                      // four components cannot become blue-green-red rows: refused, never overrun
-                      SampleCase{"pillow-extra/pil_sample_cmyk.jpg", 0, 0, pf24bit, false, JERR_CONVERSION_NOTIMPL},
+                      // four components (Adobe CMYK) become blue-green-red rows
+                      SampleCase{"pillow-extra/pil_sample_cmyk.jpg", 100, 100, pf24bit, false},
                       SampleCase{"monkey12.jpg", 0, 0, pf24bit, false, JERR_BAD_PRECISION}));
 
 TEST(JPEGImage, DecodingSettings)
