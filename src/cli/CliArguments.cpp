@@ -19,6 +19,8 @@ const char* const UsageText =
     "  --at X,Y                         custom top-left corner on the canvas (may be negative)\n"
     "  --flip-lr, --flip-ud, --no-flip  mirror the new picture first\n"
     "  --keep-size, --grow              lay over the picture / grow the canvas (default)\n"
+    "  --no-auto-orient, --auto-orient  keep photos as stored / turn them as their\n"
+    "                                   orientation tag says (default)\n"
     "\n"
     "Output (by the extension of OUT: .png, .jpg or .jpeg):\n"
     "  -o, --output OUT                 file to write (replaced only when complete)\n"
@@ -106,6 +108,10 @@ std::variant<TCommandLine, TUsageError> ParseCommandLine(const std::vector<std::
             settings.keepSize = true;
         } else if (arg == "--grow") {
             settings.keepSize = false;
+        } else if (arg == "--no-auto-orient") {
+            settings.autoOrient = false;
+        } else if (arg == "--auto-orient") {
+            settings.autoOrient = true;
         } else if (arg == "-o" || arg == "--output") {
             if (!value(cmd.output))
                 return TUsageError{arg + " takes a file name"};

@@ -15,6 +15,7 @@ struct TJoinSettings {
     std::optional<std::pair<int, int>> at; // custom top-left corner on the canvas
     int flips = 0;
     bool keepSize = false;
+    bool autoOrient = true;       // turn photos as their orientation tag says
 };
 
 struct TPictureStep {

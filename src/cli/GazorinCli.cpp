@@ -54,7 +54,7 @@ int Run(const TCommandLine& cmd)
                 const std::string ext = ui::UpperFileExtension(step.fileName);
                 if (ext == ".WMF" || ext == ".EMF")
                     StartMetafileText();
-                const TBitmap picture = ui::LoadFileRaster(step.fileName);
+                const TBitmap picture = ui::LoadFileRaster(step.fileName, {.AutoOrient = step.settings.autoOrient});
                 JoinPicture(doc, picture, corner.get());
             }
         } catch (const std::exception& e) {

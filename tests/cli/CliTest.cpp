@@ -3,6 +3,7 @@
 #include "jpeg/JPEGImage.h"
 #include "platform/Bitmap.h"
 #include "png/KroPNG.h"
+#include "support/PhotoFiles.h"
 #include "support/Rasters.h"
 
 #include <gtest/gtest.h>
@@ -196,4 +197,43 @@ TEST_F(CliTest, UsageErrorsExitTwo)
     }
     EXPECT_EQ(Run("--help").status, 0);
     EXPECT_EQ(Run("--version").status, 0);
+}
+
+// ---- photos: orientation and transparency ----
+
+TEST_F(CliTest, PhotosArriveUprightUnlessToldOtherwise)
+{
+    const TBitmap stored = test::NoiseBitmap(32, 24, 5);
+    const test::Bytes file = test::JpegFile(stored, {6});
+    test::WriteBytes(Path("phone.jpg"), file);
+    int w = 0, h = 0;
+    const test::Bytes samples = test::JpegSamples(file, false, w, h);
+    const TBitmap decoded = test::BitmapFromBgr(w, h, samples);
+
+    ASSERT_EQ(Run("phone.jpg -o upright.png").status, 0);
+    EXPECT_EQ(test::FirstDifference(ReadPng("upright.png"), test::TurnedByTag(decoded, 6)), "");
+    ASSERT_EQ(Run("--no-auto-orient phone.jpg -o stored.png").status, 0);
+    EXPECT_EQ(test::FirstDifference(ReadPng("stored.png"), decoded), "");
+    // The setting applies to the pictures after it: the second one stays as stored.
+    ASSERT_EQ(Run("phone.jpg --no-auto-orient phone.jpg -o both.png").status, 0);
+    const TBitmap both = ReadPng("both.png");
+    EXPECT_EQ(both.Width(), 24 + 32);
+    EXPECT_EQ(both.Height(), 32);
+}
+
+TEST_F(CliTest, TransparentPartsArriveWhite)
+{
+    // Magenta hidden under alpha 0 on the left half, half-transparent black on the right.
+    test::TPngSpec s(10, 4, 6, 8);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 10; ++x)
+            s.Pixels.insert(s.Pixels.end(), {std::uint8_t(x < 5 ? 255 : 0), 0, std::uint8_t(x < 5 ? 255 : 0),
+                                             std::uint8_t(x < 5 ? 0 : 128)});
+    test::WriteBytes(Path("logo.png"), test::PngFile(s));
+    ASSERT_EQ(Run("red.bmp logo.png -o joined.png").status, 0);
+    const TBitmap joined = ReadPng("joined.png");
+    const std::uint8_t grey = test::ReferenceOverWhite(0, 128);
+    EXPECT_EQ(joined.Pixel(40, 0), clWhite);
+    EXPECT_EQ(joined.Pixel(44, 3), clWhite);
+    EXPECT_EQ(joined.Pixel(45, 0), RGBColor(grey, grey, grey));
 }
