@@ -48,6 +48,14 @@ QString AskFileName(TForm1& form, const QString& title, const QString& extension
     return finalName;
 }
 
+// A window emptied by undoing its first picture has nothing to write: refused before the dialog
+// asks for a name, so no file is made or replaced.
+void RequirePicture(const TBitmap& raster)
+{
+    if (raster.Width() < 1 || raster.Height() < 1)
+        throw Exception("保存する画像がありません");
+}
+
 } // namespace
 
 TExportPanel::TExportPanel()
@@ -72,6 +80,8 @@ TExportPanel::TExportPanel()
     CBGrayS = new QCheckBox(QStringLiteral("グレースケール"), this);
     CBGrayS->setGeometry(280, 40, 169, 17);
     CBGrayS->hide();
+    // Narrower, the dialog would cut the check box off.
+    setMinimumWidth(std::max(473, CBProgressive->geometry().right() + 9));
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
     TrackBar1Change();
     hide();
@@ -100,6 +110,7 @@ void SaveAsJpeg(TForm1& form)
     TForm2* f = form.ActiveForm2();
     if (!f)
         return;
+    RequirePicture(f->Document().workBmp);
     const QString fileName = AskFileName(form, QStringLiteral("JPEG形式で保存"), QStringLiteral("jpg"),
                                          QStringLiteral("JPG イメージファイル(*.JPG)"), true);
     if (fileName.isEmpty())
@@ -115,6 +126,7 @@ void SaveAsPng(TForm1& form)
     TForm2* f = form.ActiveForm2();
     if (!f)
         return;
+    RequirePicture(f->Document().workBmp);
     const QString fileName = AskFileName(form, QStringLiteral("PNG形式で保存"), QStringLiteral("png"),
                                          QStringLiteral("PNG イメージファイル(*.PNG)"), false);
     if (fileName.isEmpty())

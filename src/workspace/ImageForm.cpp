@@ -54,9 +54,9 @@ QSize TForm2::ClientSize() const { return scrollBox_->size(); }
 void TForm2::SetClientSize(int width, int height)
 {
     // The frame is whatever the window keeps around its client; measured after a layout
-    // pass, corrected once when the style changes it with the size.
+    // pass, and again while the window's minimum size or the style change it with the size.
     const QSize client(std::max(width, 1), std::max(height, 1));
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 4; ++pass) {
         if (layout())
             layout()->activate();
         const QSize frame = size() - scrollBox_->size();

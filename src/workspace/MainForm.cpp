@@ -25,6 +25,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 #include <QStatusBar>
 
 #include <algorithm>
@@ -35,6 +36,7 @@ namespace gz::ui {
 namespace {
 
 constexpr int MinZoom = 10, ListMaxZoom = 800, TypedMaxZoom = 400;
+constexpr int OuterWidth = 608, OuterHeight = 446;
 
 // Answers the custom placement until the placement wizard takes over: the picture goes to
 // the top-left corner of the canvas, fully opaque.
@@ -133,10 +135,7 @@ TForm1::TForm1(QWidget* parent)
     };
     DropDst1->SetTarget(htForm);
 
-    // 608 x 446 with the frame, centred on the desktop.
-    resize(608, 446);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(608 / 2, 446 / 2));
+    PlaceOnDesktop();
 }
 
 TForm1::~TForm1()
@@ -149,6 +148,37 @@ TForm1::~TForm1()
     // Panel2 has a parent only while a save dialog shows it.
     if (Panel2 && !Panel2->parent())
         delete Panel2;
+}
+
+void TForm1::PlaceOnDesktop()
+{
+    // The outer size includes the window manager's frame, which is known only once the manager
+    // has framed the window: placed at creation as if there were none, and once more when the
+    // frame first shows.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (placedFrame_ && *placedFrame_ == frame)
+        return;
+    placedFrame_ = frame;
+    QRect outer(0, 0, OuterWidth, OuterHeight);
+    resize(outer.size().shrunkBy(frame));
+    if (const QScreen* desktop = screen() ? screen() : QGuiApplication::primaryScreen()) {
+        outer.moveCenter(desktop->availableGeometry().center());
+        move(outer.topLeft());
+    }
+}
+
+void TForm1::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (!placedFrame_ || placedFrame_->isNull())
+        PlaceOnDesktop();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!placedFrame_ || placedFrame_->isNull())
+        PlaceOnDesktop();
 }
 
 void TForm1::SetPlacementRequest(TPlacementRequest* request)
@@ -425,8 +455,8 @@ void TForm1::zoombox1Enter() { ApplyZoomBox(TypedMaxZoom); }
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     // Enter in the zoom box is a command of its own; the box must not also treat it as a
-    // choice from its list.
-    if (event->type() == QEvent::KeyPress && zoombox1 && watched == zoombox1->lineEdit()) {
+    // choice from its list. The key reaches the box or its line edit, whichever has the focus.
+    if (event->type() == QEvent::KeyPress && zoombox1 && (watched == zoombox1 || watched == zoombox1->lineEdit())) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             zoombox1Enter();

@@ -9,9 +9,11 @@
 #include "join/JoinEngine.h"
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 #include <memory>
 
 class QAction;
@@ -118,8 +120,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // 608 x 446 with the window manager's frame, centred on the desktop.
+    void PlaceOnDesktop();
     void BuildToolPanel();
     void BuildMenus();
     TForm2* CreateForm2(const QString& fileName);
@@ -130,6 +136,7 @@ private:
     // The plug-in host SPIs1: searched at creation, its formats registered until destruction.
     std::unique_ptr<TSPIs> SPIs1;
     TPlacementRequest* placement_ = nullptr;
+    std::optional<QMargins> placedFrame_; // the frame the window was last placed for
 };
 
 } // namespace gz::ui

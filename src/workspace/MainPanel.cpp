@@ -23,7 +23,7 @@ QGroupBox* Group(const QString& caption, QWidget* parent, QGridLayout*& grid)
 {
     auto* box = new QGroupBox(caption, parent);
     grid = new QGridLayout(box);
-    grid->setContentsMargins(3, 2, 3, 3);
+    grid->setContentsMargins(3, 1, 3, 2);
     grid->setHorizontalSpacing(1);
     grid->setVerticalSpacing(1);
     return box;
@@ -47,7 +47,7 @@ void TForm1::BuildToolPanel()
     Panel1->setFixedWidth(PanelWidth);
     auto* column = new QVBoxLayout(Panel1);
     column->setContentsMargins(2, 2, 2, 2);
-    column->setSpacing(3);
+    column->setSpacing(1);
     QGridLayout* grid = nullptr;
 
     // ファイル
@@ -150,6 +150,7 @@ void TForm1::BuildToolPanel()
         zoombox1->addItem(QString::number(z));
     zoombox1->addItem(QString());
     zoombox1->setCurrentIndex(zoombox1->findText(QStringLiteral("100")));
+    zoombox1->installEventFilter(this);
     zoombox1->lineEdit()->installEventFilter(this);
     connect(zoombox1, &QComboBox::activated, this, [this] { zoombox1Click(); });
     grid->addWidget(zoombox1, 0, 0);
@@ -159,6 +160,8 @@ void TForm1::BuildToolPanel()
     ListBox1 = new QListWidget(Panel1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setFocusPolicy(Qt::NoFocus);
+    // It takes what the groups leave, however little, so the window keeps its size.
+    ListBox1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     column->addWidget(ListBox1, 1);
 
     for (TSpeedButton* b : {openpicture, savejpeg, savepng, SBundo, SBcopy, SBpaste})

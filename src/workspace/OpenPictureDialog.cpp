@@ -7,11 +7,13 @@
 #include "workspace/ClipboardRaster.h"
 
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -109,11 +111,47 @@ void FitFileListColumns(QFileDialog& dialog)
         splitter->setSizes({room("コンピューター"), dialog.width()});
 }
 
+void SetNameCompletion(QFileDialog& dialog, bool on)
+{
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto* completer = dialog.findChild<QCompleter*>();
+    if (!edit || !completer)
+        return;
+    if (on) {
+        if (!edit->completer())
+            edit->setCompleter(completer);
+        return;
+    }
+    completer->popup()->hide();
+    // Off the field, a list still waiting for its folder to load cannot open later; and a
+    // completion run without a list forgets that it was waiting, so the list does not open by
+    // itself on the next showing either.
+    edit->setCompleter(nullptr);
+    const QCompleter::CompletionMode mode = completer->completionMode();
+    completer->setCompletionMode(QCompleter::InlineCompletion);
+    completer->complete();
+    completer->setCompletionMode(mode);
+}
+
+void TOpenPictureDialog::showEvent(QShowEvent* event)
+{
+    SetNameCompletion(*this, true);
+    QFileDialog::showEvent(event);
+}
+
+void TOpenPictureDialog::done(int result)
+{
+    SetNameCompletion(*this, false);
+    QFileDialog::done(result);
+}
+
 void TOpenPictureDialog::RebuildFilter() { setNameFilters(NameFiltersFromPictureFilter(BuildPictureFilter(GraphicBaseClass()))); }
 
 QString TOpenPictureDialog::Execute()
 {
-    ShowPreview(QString());
+    // The file chosen last time is still selected: its preview shows from the start.
+    const QStringList chosen = selectedFiles();
+    ShowPreview(chosen.size() == 1 ? chosen.first() : QString());
     if (exec() != QDialog::Accepted || selectedFiles().isEmpty())
         return {};
     return selectedFiles().first();

@@ -35,6 +35,10 @@ public:
     // How the preview makes its raster; the program keeps it in step with its own setting.
     TRasterOptions RasterOptions;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
 private:
     QLabel* previewImage_;
     QLabel* previewSize_;
@@ -43,5 +47,9 @@ private:
 // Gives the detail columns of a file dialog (size, type, date) and its places list room for
 // their usual texts; the name column takes the rest.
 void FitFileListColumns(QFileDialog& dialog);
+// Name completion of a file dialog's name field, on while the dialog shows. Off, its list is
+// closed and cannot open again, as a list waiting for a folder to load would, over the window
+// behind the closed dialog.
+void SetNameCompletion(QFileDialog& dialog, bool on);
 
 } // namespace gz::ui

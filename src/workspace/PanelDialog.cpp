@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 
 namespace gz::ui {
@@ -132,6 +133,7 @@ void TPanelOpenDialog::Detach(QFrame* host, QWidget* control)
 
 void TPanelOpenDialog::showEvent(QShowEvent* event)
 {
+    SetNameCompletion(*this, true);
     QFileDialog::showEvent(event);
     if (visible_)
         return;
@@ -162,11 +164,26 @@ void TPanelOpenDialog::showEvent(QShowEvent* event)
         layout()->setContentsMargins(m.left(), m.top(), m.right() + keepRight, m.bottom() + keepBottom);
     }
     reserved_ = true;
-    savedSize_ = oldSize;
-    const QPoint oldPos = pos();
-    setMinimumSize(0, 0);
-    resize(newSize);
-    move(oldPos.x() - (newSize.width() - oldSize.width()) / 2, oldPos.y() - (newSize.height() - oldSize.height()) / 2);
+    savedGeometry_ = geometry();
+    savedMinimum_ = minimumSize();
+    // No smaller than the standard part with the room kept for the hosts, nor than the
+    // attached controls' own minimum.
+    QSize least = layout() ? layout()->totalMinimumSize() : minimumSize();
+    if (bottomControl_)
+        least.setWidth(std::max(least.width(), bx + bottomControl_->minimumWidth() + bx));
+    if (rightControl_)
+        least.setHeight(std::max(least.height(), rightHost_->y() + rightControl_->minimumHeight() + by / 2));
+    setMinimumSize(least);
+    // Grown about its centre, which is the centre of the window it belongs to; worked out from
+    // that window each time, so that every showing opens at the same place.
+    QRect placed(QPoint(0, 0), newSize.expandedTo(least));
+    placed.moveCenter(parentWidget() ? parentWidget()->window()->geometry().center() : savedGeometry_.center());
+    if (const QScreen* desktop = screen()) {
+        const QRect room = desktop->availableGeometry();
+        placed.moveLeft(std::max(room.left(), std::min(placed.left(), room.right() - placed.width())));
+        placed.moveTop(std::max(room.top(), std::min(placed.top(), room.bottom() - placed.height())));
+    }
+    setGeometry(placed);
     LayOut();
 }
 
@@ -226,6 +243,7 @@ void TPanelOpenDialog::LayOut()
 
 void TPanelOpenDialog::done(int result)
 {
+    SetNameCompletion(*this, false);
     if (visible_) {
         if (rightControl_)
             Detach(rightHost_, rightControl_);
@@ -234,9 +252,10 @@ void TPanelOpenDialog::done(int result)
         if (layout() && reserved_)
             layout()->setContentsMargins(savedMargins_);
         reserved_ = false;
-        // Back to the size before the controls were added, so the next showing lays out alike.
-        if (savedSize_.isValid())
-            resize(savedSize_);
+        // Back to the size and place before the controls were added, so the next showing lays
+        // out alike and opens where this one did.
+        setMinimumSize(savedMinimum_);
+        resize(savedGeometry_.size());
         visible_ = false;
     }
     QFileDialog::done(result);

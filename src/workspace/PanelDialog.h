@@ -66,7 +66,8 @@ private:
     bool visible_ = false;
     bool reserved_ = false;
     QMargins savedMargins_;
-    QSize savedSize_;
+    QRect savedGeometry_; // before the controls were added
+    QSize savedMinimum_;
 };
 
 // Identical mechanism; saves accept a name that does not exist yet and replace an existing

@@ -11,8 +11,9 @@ namespace gz::ui {
 
 TScrollBox::TScrollBox(QWidget* parent) : QAbstractScrollArea(parent)
 {
-    setFrameShape(QFrame::StyledPanel);
-    setFrameShadow(QFrame::Sunken);
+    // No frame of its own: the document window's frame surrounds it, and the whole client
+    // area is room for the picture.
+    setFrameShape(QFrame::NoFrame);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(true);
 }

@@ -7,8 +7,11 @@
 #include "support/Rasters.h"
 #include "workspace/ExportCommands.h"
 #include "workspace/PanelDialog.h"
+#include "workspace/SpeedButton.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QScreen>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,6 +20,7 @@
 #include <QLineEdit>
 #include <QAbstractItemView>
 #include <QSlider>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -37,44 +41,42 @@ class ExportTest : public GuiTest {
 protected:
     void OpenPicture()
     {
-        form_->LoadAndJoin(WriteBmp("src.bmp", MakeBitmap(40, 30, Gradient)));
+        ASSERT_TRUE(Open(WriteBmp("src.bmp", MakeBitmap(40, 30, Gradient))));
         ASSERT_NE(Active(), nullptr);
     }
 
-    // Runs command; once the dialog shows, look(dialog) runs and then the dialog takes name
-    // (or is cancelled for an empty name). Returns whether the dialog showed.
-    bool Drive(void (ui::TForm1::*command)(), const QString& name,
-               const std::function<void(ui::TPanelSaveDialog&)>& look = {})
+    // Clicks button; once the save dialog is active, look(dialog) runs and then name is typed
+    // into it and Enter pressed (Esc for an empty name). Returns whether the dialog showed.
+    bool Drive(QWidget* button, const QString& name, const std::function<void(ui::TPanelSaveDialog&)>& look = {})
     {
-        ui::TPanelSaveDialog* dialog = form_->SavePictureDialog1;
         bool shown = false;
-        // Late enough for the folder listing to settle, as for a person typing the name.
-        QTimer::singleShot(150, dialog, [&, dialog] {
-            if (!dialog->isVisible())
-                return;
+        WhenActive("gz::ui::TPanelSaveDialog", [&](QWidget* w) {
+            auto* dialog = static_cast<ui::TPanelSaveDialog*>(w);
             shown = true;
             proposed_ = dialog->selectedFiles().value(0);
             if (look)
                 look(*dialog);
-            if (name.isEmpty()) {
-                dialog->reject();
-            } else {
-                // A typed name replaces whatever the listing has selected.
-                for (const char* list : {"listView", "treeView"})
-                    if (auto* view = dialog->findChild<QAbstractItemView*>(list))
-                        view->clearSelection();
-                if (auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit"))
-                    edit->setText(name);
-                static_cast<QDialog*>(dialog)->accept();
-                if (dialog->isVisible()) {
-                    ADD_FAILURE() << "the dialog refused " << name.toStdString();
-                    dialog->reject();
-                }
+            Answer(dialog, name);
+        });
+        Click(button);
+        QCoreApplication::processEvents();
+        // Nothing of the dialog stays behind: no completion list, no second window.
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            EXPECT_TRUE(w == form_.get() || !w->isVisible()) << w->metaObject()->className() << " left on screen";
+        return shown;
+    }
+
+    // Clicks button and expects no dialog.
+    void ClickWithoutDialog(QWidget* button)
+    {
+        QTimer::singleShot(0, [] {
+            if (QWidget* dialog = ShownWindow("QFileDialog")) {
+                ADD_FAILURE() << "a file dialog opened";
+                dialog->close();
             }
         });
-        (form_.get()->*command)();
-        QCoreApplication::processEvents();
-        return shown;
+        Click(button);
     }
 
     ui::TExportPanel& Panel() { return *form_->Panel2; }
@@ -93,17 +95,32 @@ TEST_F(ExportTest, ExtensionIsReplacedFromTheLastDotOfTheName)
 
 TEST_F(ExportTest, NoDialogWithoutDocumentWindow)
 {
-    EXPECT_FALSE(Drive(&ui::TForm1::savejpegClick, Path("x.jpg")));
-    EXPECT_FALSE(Drive(&ui::TForm1::savepngClick, Path("x.png")));
-    EXPECT_FALSE(QFile::exists(Path("x.jpg")));
+    ClickWithoutDialog(form_->savejpeg);
+    ClickWithoutDialog(form_->savepng);
+    EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ExportTest, AnEmptyDocumentIsRefusedAndNothingIsWritten)
+{
+    OpenPicture();
+    Click(form_->SBundo); // back to the empty raster the window started with
+    ASSERT_EQ(Active()->Document().workBmp.Width(), 0);
+    const QString old = WriteBytes("src.jpg", "old contents");
+    form_->SavePictureDialog1->SetFileName(old);
+    ClickWithoutDialog(form_->savejpeg);
+    ClickWithoutDialog(form_->savepng);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[0].text, "保存する画像がありません");
+    EXPECT_EQ(ReadAll(old), "old contents");
+    EXPECT_EQ(QDir(Path("")).entryList(QDir::Files | QDir::Hidden), QStringList({"src.bmp", "src.jpg"}));
 }
 
 TEST_F(ExportTest, PanelSitsUnderTheStandardControlsAndFollowsTheWidth)
 {
     OpenPicture();
-    QRect first, second;
-    for (QRect* seen : {&first, &second}) {
-        ASSERT_TRUE(Drive(&ui::TForm1::savejpegClick, QString(), [&](ui::TPanelSaveDialog& d) {
+    QRect hosts[3], frames[3];
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(Drive(form_->savejpeg, QString(), [&](ui::TPanelSaveDialog& d) {
             const int bx = d.BaseUnitX(), by = d.BaseUnitY();
             EXPECT_EQ(d.windowTitle(), "JPEG形式で保存");
             EXPECT_TRUE(Panel().isVisible());
@@ -114,17 +131,30 @@ TEST_F(ExportTest, PanelSitsUnderTheStandardControlsAndFollowsTheWidth)
             EXPECT_EQ(host.y() + host.height() + by / 2, d.height());
             EXPECT_EQ(host.width(), d.width() - 2 * bx);
             EXPECT_GE(host.y(), d.ControlsRect().bottom());
-            *seen = host;
+            hosts[i] = host;
+            // Where the window manager, if any, has framed it.
+            if (QGuiApplication::platformName() == "xcb")
+                EXPECT_TRUE(QTest::qWaitFor([&] { return d.frameGeometry().size() != d.size(); }));
+            frames[i] = d.frameGeometry();
+            EXPECT_TRUE(d.screen()->availableGeometry().contains(frames[i]));
             d.resize(d.width() + 120, d.height() + 30);
             EXPECT_EQ(Panel().width(), d.width() - 2 * bx);
             EXPECT_EQ(d.BottomHost()->y() + 65 + by / 2, d.height());
             EXPECT_THROW(d.SetRightControl(&Panel()), Exception);
+            // Never so small that the panel's controls are cut off.
+            d.resize(1, 1);
+            const QRect box(Panel().CBProgressive->mapTo(&d, QPoint(0, 0)), Panel().CBProgressive->size());
+            EXPECT_TRUE(d.rect().contains(box)) << d.width() << " x " << d.height();
+            EXPECT_TRUE(Panel().rect().contains(Panel().CBProgressive->geometry()));
         }));
         // Cancelled: the panel is back, hidden and without a parent.
         EXPECT_FALSE(Panel().isVisible());
         EXPECT_EQ(Panel().parent(), nullptr);
     }
-    EXPECT_EQ(first, second);
+    // The same place every time.
+    EXPECT_EQ(hosts[0], hosts[2]);
+    EXPECT_EQ(frames[0], frames[1]);
+    EXPECT_EQ(frames[0], frames[2]);
 }
 
 TEST_F(ExportTest, ExchangingControlsMovesThemBetweenSides)
@@ -144,11 +174,12 @@ TEST_F(ExportTest, JpegQualityAndProgressiveReachTheEncoder)
         int quality;
         bool progressive;
     };
+    // The second time over the file the first one wrote.
     for (const Case c : {Case{1, false}, Case{100, true}}) {
         Panel().TrackBar1->setValue(c.quality);
         EXPECT_EQ(Panel().Label2->text(), QString::number(c.quality) + " %");
         Panel().CBProgressive->setChecked(c.progressive);
-        ASSERT_TRUE(Drive(&ui::TForm1::savejpegClick, Path("photo.bmp")));
+        ASSERT_TRUE(Drive(form_->savejpeg, Path(c.progressive ? "photo.jpg" : "photo.bmp")));
         const QByteArray written = ReadAll(Path("photo.jpg"));
         ASSERT_FALSE(written.isEmpty());
         EXPECT_FALSE(QFile::exists(Path("photo.bmp")));
@@ -170,10 +201,10 @@ TEST_F(ExportTest, PngSharesTheLastNameAndTheInterlaceBox)
 {
     OpenPicture();
     Panel().CBProgressive->setChecked(true);
-    ASSERT_TRUE(Drive(&ui::TForm1::savejpegClick, Path("a")));
+    ASSERT_TRUE(Drive(form_->savejpeg, Path("a")));
     EXPECT_TRUE(QFile::exists(Path("a.jpg")));
 
-    ASSERT_TRUE(Drive(&ui::TForm1::savepngClick, Path("my.photo"), [&](ui::TPanelSaveDialog& d) {
+    ASSERT_TRUE(Drive(form_->savepng, Path("my.photo"), [&](ui::TPanelSaveDialog& d) {
         EXPECT_EQ(d.windowTitle(), "PNG形式で保存");
         EXPECT_FALSE(Panel().TrackBar1->isVisible());
         EXPECT_TRUE(Panel().CBProgressive->isVisible());
@@ -192,7 +223,7 @@ TEST_F(ExportTest, PngSharesTheLastNameAndTheInterlaceBox)
 TEST_F(ExportTest, FailedSaveShowsTheMessageAndLeavesNothingBehind)
 {
     OpenPicture();
-    ASSERT_TRUE(Drive(&ui::TForm1::savejpegClick, Path("missing/photo")));
+    ASSERT_TRUE(Drive(form_->savejpeg, Path("missing/photo")));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "ファイル " + Path("missing/photo.jpg") + " を作成できません");
 
@@ -200,7 +231,7 @@ TEST_F(ExportTest, FailedSaveShowsTheMessageAndLeavesNothingBehind)
     // and no temporary file is left beside it.
     ASSERT_TRUE(QDir(Path("")).mkpath("taken.png"));
     const QString inside = WriteBytes("taken.png/old", "old contents");
-    ASSERT_TRUE(Drive(&ui::TForm1::savepngClick, Path("taken.x")));
+    ASSERT_TRUE(Drive(form_->savepng, Path("taken.x")));
     EXPECT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(ReadAll(inside), "old contents");
     const QStringList left = QDir(Path("")).entryList(QDir::Files | QDir::Hidden);

@@ -1,12 +1,18 @@
 #include "GuiFixture.h"
 
+#include "workspace/SpeedButton.h"
 #include "workspace/Startup.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 #include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
 
 namespace gz::test {
 
@@ -78,6 +84,28 @@ QString GuiTest::WriteBytes(const QString& name, const QByteArray& bytes)
     return path;
 }
 
+bool GuiTest::Open(const QString& path)
+{
+    bool answered = false;
+    WhenActive("gz::ui::TOpenPictureDialog", [&](QWidget* dialog) {
+        Answer(dialog, path);
+        answered = !dialog->isVisible();
+    });
+    Click(form_->openpicture);
+    return answered;
+}
+
+void GuiTest::Answer(QWidget* fileDialog, const QString& name)
+{
+    if (name.isEmpty()) {
+        Press(Qt::Key_Escape);
+        return;
+    }
+    Click(fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")));
+    TypeOver(name);
+    Press(Qt::Key_Return);
+}
+
 QString GuiTest::Caption(int n, const QString& fileName) const
 {
     QString caption = QStringLiteral("image-%1").arg(countAtStart_ + n);
@@ -87,3 +115,24 @@ QString GuiTest::Caption(int n, const QString& fileName) const
 }
 
 } // namespace gz::test
+
+// "--x-session=SCRIPT" runs the same command again inside SCRIPT, which gives it a private X
+// server with a window manager (CTest's x11.* cases); everything else is GoogleTest's.
+int main(int argc, char** argv)
+{
+    std::vector<char*> args(argv, argv + argc);
+    static const char option[] = "--x-session=";
+    for (auto it = args.begin() + 1; it != args.end(); ++it) {
+        if (std::strncmp(*it, option, sizeof option - 1) != 0)
+            continue;
+        char* script = *it + sizeof option - 1;
+        args.erase(it);
+        args.insert(args.begin(), script);
+        args.push_back(nullptr);
+        execv(script, args.data());
+        std::perror(script);
+        return 1;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

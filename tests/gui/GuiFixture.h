@@ -8,6 +8,8 @@
 
 #include "platform/Bitmap.h"
 
+#include "GuiInput.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -33,6 +35,12 @@ protected:
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
     ui::TForm2* Active() const { return form_->ActiveForm2(); }
+    // Opens the file as a person does: the open button, the full name typed into the dialog's
+    // name field, Enter. Returns whether the dialog took the name.
+    bool Open(const QString& path);
+    // Types name into the name field of the active file dialog and presses Enter (Esc for an
+    // empty name).
+    static void Answer(QWidget* fileDialog, const QString& name);
     // The caption a window gets when it is the n-th window created in this test.
     QString Caption(int n, const QString& fileName) const;
 

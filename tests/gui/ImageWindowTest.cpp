@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <QMdiArea>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTest>
 
 namespace gz::test {
@@ -99,19 +100,43 @@ TEST_F(GuiTest, EmptyWindowLeavesThePanelAloneButShowsZeroSize)
     EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
 }
 
-TEST_F(GuiTest, ClickingAWindowMakesItTheTarget)
+TEST_F(GuiTest, TheWindowThatLooksActiveIsTheTarget)
 {
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(60, 40, [](int, int) { return clBlack; })));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(60, 40, [](int, int) { return clBlack; }))));
     TForm2* first = Active();
-    form_->LoadAndJoin(Path("a.bmp"));
+    ASSERT_TRUE(Open(Path("a.bmp")));
+    TForm2* second = Active();
+    ASSERT_NE(second, first);
     first->move(0, 0);
-    Active()->move(200, 150);
-    ASSERT_NE(Active(), first);
-    // Document windows are activated by clicks only while the main window is active.
-    form_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
-    QTest::mouseClick(first->PaintBox1(), Qt::LeftButton, {}, QPoint(5, 5));
+    second->move(200, 150);
+    QMdiArea* area = form_->MDIArea;
+
+    Click(first->PaintBox1(), QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Active() == first; }));
+    EXPECT_EQ(area->activeSubWindow(), first);
+
+    // The empty area behind the windows: the active window stays active, in looks and as target.
+    const QPoint empty(area->viewport()->width() - 10, area->viewport()->height() - 10);
+    ASSERT_EQ(area->viewport()->childAt(empty), nullptr);
+    Click(area->viewport(), empty);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(area->activeSubWindow(), first);
+    EXPECT_EQ(Active(), first);
+}
+
+TEST_F(GuiTest, PicturesThatFitGetNoScrollBars)
+{
+    struct Case {
+        int width, height;
+        bool horizontal, vertical;
+    };
+    for (const Case c : {Case{120, 10, false, false}, Case{10, 17, false, false}, Case{10, 20, false, false},
+                         Case{121, 21, false, false}, Case{2000, 30, true, true}}) {
+        ASSERT_TRUE(Open(WriteBmp("p.bmp", MakeBitmap(c.width, c.height, [](int, int) { return clBlack; }))));
+        ui::TScrollBox* box = Active()->ScrollBox1();
+        EXPECT_EQ(box->horizontalScrollBar()->isVisible(), c.horizontal) << c.width << " x " << c.height;
+        EXPECT_EQ(box->verticalScrollBar()->isVisible(), c.vertical) << c.width << " x " << c.height;
+    }
 }
 
 TEST_F(GuiTest, ClosingAWindowDiscardsItWithoutAQuestion)

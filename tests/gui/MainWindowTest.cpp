@@ -12,7 +12,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -168,22 +173,27 @@ TEST_F(GuiTest, CanvasModeAndMenuItemsStayInStep)
     EXPECT_EQ(Active()->Document().joinDir, jdRight);
 }
 
-TEST_F(GuiTest, ZoomBoxClampsListChoicesTo800AndTypedValuesTo400)
+TEST_F(GuiTest, ZoomBoxTakesTypedValuesUpTo400AndListChoicesUpTo800)
 {
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(100, 50, Red)));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(100, 50, Red))));
     TForm2* f = Active();
     QComboBox* box = form_->zoombox1;
     const auto typed = [&](const QString& text) {
-        box->lineEdit()->setText(text);
-        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+        Click(box->lineEdit());
+        TypeOver(text);
+        Press(Qt::Key_Return);
         return f->Document().zoom;
     };
     const auto chosen = [&](const QString& text) {
-        const int index = box->findText(text);
-        box->setCurrentIndex(index);
-        emit box->activated(index);
+        Click(box, QPoint(box->width() - 6, box->height() / 2)); // the arrow
+        QAbstractItemView* list = box->view();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }));
+        const QModelIndex item = box->model()->index(box->findText(text), 0);
+        list->scrollTo(item);
+        Click(list->viewport(), list->visualRect(item).center());
         return f->Document().zoom;
     };
+    EXPECT_EQ(typed("37"), 37);
     EXPECT_EQ(typed("800"), 400);
     EXPECT_EQ(box->currentText(), "400");
     EXPECT_EQ(chosen("800"), 800);
@@ -197,6 +207,19 @@ TEST_F(GuiTest, ZoomBoxClampsListChoicesTo800AndTypedValuesTo400)
     EXPECT_EQ(f->ScrollBox1()->HorzRange(), 33);
     EXPECT_EQ(f->ScrollBox1()->VertRange(), 16);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(GuiTest, OpensAtItsOuterSizeCentredWithTheWholePanelShown)
+{
+    const QRect screen = form_->screen()->availableGeometry();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form_->frameGeometry().size() == QSize(608, 446); }))
+        << form_->frameGeometry().width() << " x " << form_->frameGeometry().height();
+    const QPoint offCentre = form_->frameGeometry().center() - screen.center();
+    EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
+    for (QGroupBox* group : form_->Panel1->findChildren<QGroupBox*>()) {
+        EXPECT_LE(group->geometry().bottom(), form_->Panel1->height()) << group->title().toStdString();
+        EXPECT_GE(group->height(), group->minimumSizeHint().height()) << group->title().toStdString();
+    }
 }
 
 TEST_F(GuiTest, PasteWithoutAPictureDoesNothing)
@@ -311,26 +334,36 @@ TEST_F(GuiTest, AboutBoxAndBlankJoin)
     EXPECT_EQ(raster.Pixel(0, 11), clWhite);
 }
 
-TEST_F(GuiTest, OpenCommandRunsTheDialogWithPreviewDecodingSwitchedOn)
+TEST_F(GuiTest, OpenDialogTakesATypedNameAndShowsThePreviewAgainWhenReopened)
 {
-    const QString a = WriteBmp("a.bmp", MakeBitmap(12, 8, Red));
+    const QString a = WriteBmp("apple.bmp", MakeBitmap(12, 8, Red));
+    WriteBmp("apricot.bmp", MakeBitmap(3, 3, Blue));
     std::vector<bool> switched;
     form_->GraphicPreviewSwitch = [&](bool on) { switched.push_back(on); };
-    ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
-    for (const bool confirm : {false, true}) {
-        QTimer::singleShot(0, dialog, [&] {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible(); }));
-            dialog->setDirectory(Path(QString()));
-            dialog->selectFile(a);
-            QDialog* asDialog = dialog;
-            confirm ? asDialog->accept() : asDialog->reject();
-        });
-        form_->openpictureClick();
-    }
+
+    WhenActive("gz::ui::TOpenPictureDialog", [&](QWidget* dialog) { Answer(dialog, QString()); });
+    Click(form_->openpicture);
+    EXPECT_TRUE(form_->Forms2().isEmpty());
+    // The name typed in full: the completion list that typing opens goes with the dialog.
+    ASSERT_TRUE(Open(a));
     EXPECT_EQ(switched, std::vector<bool>({true, false, true, false}));
     ASSERT_EQ(form_->Forms2().size(), 1);
-    EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "a.bmp"));
-    EXPECT_FALSE(dialog->nameFilters().isEmpty());
+    EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "apple.bmp"));
+    EXPECT_FALSE(form_->OpenPictureDialog1->nameFilters().isEmpty());
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_TRUE(w == form_.get() || !w->isVisible()) << w->metaObject()->className() << " left on screen";
+
+    // Reopened with the last file still chosen, the preview shows it.
+    WhenActive("gz::ui::TOpenPictureDialog", [&](QWidget*) {
+        ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
+        EXPECT_EQ(dialog->selectedFiles(), QStringList{a});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->PreviewSize()->text() == "12 x 8"; }))
+            << dialog->PreviewSize()->text().toStdString();
+        Press(Qt::Key_Escape);
+    });
+    Click(form_->openpicture);
+    EXPECT_EQ(form_->Forms2().size(), 1);
 }
 
 TEST(OpenPictureDialogFilter, TurnsRegistryFiltersIntoNameFilters)
