@@ -24,7 +24,7 @@ using ui::TForm2;
 
 TEST_F(GuiTest, WheelZoomStepsByTenWithinItsLimits)
 {
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(30, 15, [](int, int) { return clBlack; })));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(30, 15, [](int, int) { return clBlack; }))));
     TForm2* f = Active();
     struct Step {
         int from, notch, to;
@@ -35,12 +35,10 @@ TEST_F(GuiTest, WheelZoomStepsByTenWithinItsLimits)
         EXPECT_EQ(f->Document().zoom, s.to) << s.from << " " << s.notch;
         EXPECT_EQ(form_->zoombox1->currentText(), QString::number(s.to));
     }
-    // A real wheel event over the picture goes the same way.
+    // The wheel over the picture goes the same way.
     f->Document().zoom = 50;
     const QSize before = f->ClientSize();
-    QWheelEvent toward(QPointF(5, 5), f->PaintBox1()->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, -120), Qt::NoButton,
-                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(f->PaintBox1(), &toward);
+    Wheel(f->PaintBox1(), QPoint(5, 5), -1);
     EXPECT_EQ(f->Document().zoom, 40);
     EXPECT_EQ(f->ClientSize(), before); // 12 x 6 zoomed: too small to resize the window
     EXPECT_EQ(f->ScrollBox1()->HorzRange(), 12);
@@ -49,7 +47,7 @@ TEST_F(GuiTest, WheelZoomStepsByTenWithinItsLimits)
 
 TEST_F(GuiTest, WheelZoomSizesTheWindowToThePictureWithinTheMainWindow)
 {
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(100, 60, [](int, int) { return clBlack; })));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(100, 60, [](int, int) { return clBlack; }))));
     TForm2* f = Active();
     f->ScrollBox1MouseWheel(+1); // 110 x 66
     EXPECT_EQ(f->ClientSize(), QSize(115, 71));
@@ -62,7 +60,7 @@ TEST_F(GuiTest, WheelZoomSizesTheWindowToThePictureWithinTheMainWindow)
 
 TEST_F(GuiTest, RightClickNearAnEdgeChoosesTheDirection)
 {
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(300, 200, [](int, int) { return clWhite; })));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(300, 200, [](int, int) { return clWhite; }))));
     TForm2* f = Active();
     const QSize visible = f->PaintBox1()->size();
     struct Click {
@@ -87,13 +85,13 @@ TEST_F(GuiTest, RightClickNearAnEdgeChoosesTheDirection)
 TEST_F(GuiTest, EmptyWindowLeavesThePanelAloneButShowsZeroSize)
 {
     QImage blank(0, 0, QImage::Format_RGB32);
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; })));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; }))));
     TForm2* f = Active();
-    form_->SBup->click();
-    form_->Undo1->trigger(); // back to the empty raster of a new window
+    Click(form_->SBup);
+    ChooseMenu(*form_, {"編集(&E)", "元に戻す(&U)"}); // back to the empty raster of a new window
     EXPECT_EQ(f->Document().workBmp.Width(), 0);
     EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
-    form_->SBLeft->click();
+    Click(form_->SBLeft);
     f->Document().joinDir = jdDown;
     f->FormActivate();
     EXPECT_TRUE(form_->SBLeft->Down());
@@ -141,7 +139,7 @@ TEST_F(GuiTest, PicturesThatFitGetNoScrollBars)
 
 TEST_F(GuiTest, ClosingAWindowDiscardsItWithoutAQuestion)
 {
-    form_->LoadAndJoin(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; })));
+    ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; }))));
     QPointer<TForm2> f = Active();
     f->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.isNull(); }));
@@ -175,7 +173,7 @@ TEST_F(GuiTest, PaintsThePictureAtItsZoomAndHatchesTheRest)
     const TBitmap quadrants = MakeBitmap(4, 4, [](int x, int y) {
         return x < 2 ? (y < 2 ? RGBColor(255, 0, 0) : RGBColor(0, 255, 0)) : RGBColor(0, 0, 255);
     });
-    form_->LoadAndJoin(WriteBmp("q.bmp", quadrants));
+    ASSERT_TRUE(Open(WriteBmp("q.bmp", quadrants)));
     TForm2* f = Active();
     f->ApplyZoom(800); // 32 x 32 on screen
     f->SetClientSize(120, 60);

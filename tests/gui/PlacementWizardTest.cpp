@@ -240,7 +240,7 @@ TEST_F(WizardTest, WaysOutOfTheForm)
         small.Assign(MakeBitmap(10, 10, Red));
         EXPECT_EQ(w.RunPlacementWizard(other, small).Rect.Left, PlacementCancelled);
         EXPECT_EQ(w.BaseWidth, 300);
-        w.Button1->click();
+        Click(w.Button1);
     });
     EXPECT_EQ(p.Rect, (TRect{0, 0, 100, 80}));
 }
@@ -250,9 +250,9 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
     form_->LoadAndJoin(WriteBmp("base.bmp", MakeBitmap(300, 100, Red)));
     ui::TForm2* window = Active();
     ASSERT_NE(window, nullptr);
-    form_->SBRight->click();
-    form_->SBautoFit->click(); // keep the canvas size
-    form_->SpeedButton1->click();
+    Click(form_->SBRight);
+    Click(form_->SBautoFit); // keep the canvas size
+    Click(form_->SpeedButton1);
     ASSERT_EQ(window->Document().joinPos, jpCustom);
 
     const QString piece = WriteBmp("piece.bmp", MakeBitmap(100, 80, Blue));
@@ -261,7 +261,7 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
         ASSERT_NE(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor); // not the join's hourglass
         QTest::mouseClick(wizard_->PaintBox1, Qt::LeftButton, {}, QPoint(130, 50));
-        wizard_->Button1->click();
+        Click(wizard_->Button1);
     });
     form_->LoadAndJoin(piece);
 
@@ -278,7 +278,7 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
     // Cancelling leaves the picture as it was.
     QTimer::singleShot(0, wizard_.get(), [&] {
         ASSERT_TRUE(QTest::qWaitFor([&] { return wizard_->isVisible(); }));
-        wizard_->Button2->click();
+        Click(wizard_->Button2);
     });
     form_->LoadAndJoin(WriteBmp("other.bmp", MakeBitmap(10, 10, Black)));
     EXPECT_EQ(window->Document().workBmp.Pixel(0, 0), RGBColor(255, 0, 0));
