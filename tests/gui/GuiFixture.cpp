@@ -56,7 +56,7 @@ void GuiTest::SetUp()
     countAtStart_ = ui::ImageCount();
     form_ = std::make_unique<ui::TForm1>();
     form_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get(), WindowPatience));
 }
 
 void GuiTest::TearDown()

@@ -56,7 +56,7 @@ bool Reach(QWidget* widget, QPoint& pos, QWidget*& window, QPoint& inWindow)
     QWidget* modal = QApplication::activeModalWidget();
     if (!IsPopup(window) && !window->isActiveWindow() && (!modal || modal == window)) {
         window->activateWindow();
-        if (!QTest::qWaitForWindowActive(window)) {
+        if (!QTest::qWaitForWindowActive(window, WindowPatience)) {
             ADD_FAILURE() << Name(window) << " could not be activated";
             return false;
         }
@@ -154,7 +154,7 @@ bool ChooseMenu(QMainWindow& window, const QStringList& path)
         return false;
     QMenu* menu = title->menu();
     for (qsizetype i = 1; i < path.size(); ++i) {
-        if (!menu || !QTest::qWaitFor([&] { return menu->isVisible(); })) {
+        if (!menu || !QTest::qWaitFor([&] { return menu->isVisible(); }, WindowPatience)) {
             ADD_FAILURE() << "the menu of " << path[i - 1].toStdString() << " did not open";
             return false;
         }
@@ -178,7 +178,7 @@ void WhenActive(const char* className, std::function<void(QWidget*)> act)
 {
     // Looks every few milliseconds, without blocking, so that the caller can go on and open it.
     auto* poll = new QTimer;
-    auto deadline = std::make_shared<QDeadlineTimer>(10000);
+    auto deadline = std::make_shared<QDeadlineTimer>(WindowPatience);
     auto nudge = std::make_shared<QDeadlineTimer>(1000);
     QObject::connect(poll, &QTimer::timeout, [poll, deadline, nudge, className, act = std::move(act)] {
         QWidget* shown = ShownWindow(className);

@@ -16,6 +16,9 @@ class QWidget;
 
 namespace gz::test {
 
+// How long a wait for a window may take on a busy machine before the test gives up.
+constexpr int WindowPatience = 20000;
+
 // pos in the widget's coordinates; a null pos is the widget's centre. The widget's window is
 // activated first, as a click on it would do under a window manager.
 bool Click(QWidget* widget, QPoint pos = {}, Qt::MouseButton button = Qt::LeftButton);
