@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <iterator>
 
 // The plug-ins are loaded before fuzzing starts, so that their coverage counts as well.
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -23,12 +24,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1)
         return 0;
     gz::TSPIs& host = gz::fuzz::FuzzHost();
-    static const char* const names[] = {"f.gif", "f.tif", "f.webp", "f.ppm", "f.tga", ""};
+    static const char* const names[] = {"f.gif", "f.tif", "f.webp", "f.ppm", "f.tga", "", "f.heic", "f.avif", "f.jxl"};
     host.GraphicPreview = (data[0] & 0x80) != 0;
     gz::TMemoryViewStream stream(data + 1, size - 1);
     gz::TSPIGraphic graphic;
     try {
-        graphic.LoadFromStreamWithName(stream, names[(data[0] & 0x7F) % 6]);
+        graphic.LoadFromStreamWithName(stream, names[(data[0] & 0x7F) % std::size(names)]);
         gz::TMemoryStream image;
         graphic.SaveToStream(image);
         (void)graphic.Palette();

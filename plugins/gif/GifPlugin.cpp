@@ -1,5 +1,7 @@
 // GIF pictures: the first frame, drawn on the logical screen filled with its background
-// colour, as an 8-bit bitmap with the frame's colour map.
+// colour, as an 8-bit bitmap with the frame's colour map. A frame with a transparent colour
+// comes as a 32-bit bitmap instead: its transparent pixels, and the screen around the frame,
+// are white with opacity 0 (the picture notes say so).
 
 #include "PluginKit.h"
 
@@ -61,7 +63,7 @@ int PluginPictureInfo(const std::uint8_t* data, std::size_t size, SusiePictureIn
         return SPI_NOT_SUPPORT;
     info.width = data[6] | data[7] << 8;
     info.height = data[8] | data[9] << 8;
-    info.colorDepth = 8;
+    info.colorDepth = 8; // 32 when the first frame has a transparent colour (known only when decoding)
     return SPI_ALL_RIGHT;
 }
 
@@ -106,17 +108,33 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
     if (frame.Width <= 0 || frame.Height <= 0)
         return SPI_OUT_OF_ORDER;
 
-    if (const int r = dib.Create(gif->SWidth, gif->SHeight, 8, 256); r != SPI_ALL_RIGHT)
+    const bool clear = transparent >= 0;
+    if (const int r = dib.Create(gif->SWidth, gif->SHeight, clear ? 32 : 8, clear ? 0 : 256); r != SPI_ALL_RIGHT)
         return r;
-    if (map && map->Colors) {
-        for (int i = 0; i < map->ColorCount && i < 256; ++i)
-            dib.SetColor(i, map->Colors[i].Red, map->Colors[i].Green, map->Colors[i].Blue);
-    } else {
-        dib.SetGreyPalette();
+    // The colours as blue, green, red, opacity: the map's (entries it lacks are black), or grey
+    // levels without a map.
+    std::uint8_t colours[256][4] = {};
+    for (int i = 0; i < 256; ++i) {
+        std::uint8_t* c = colours[i];
+        if (!map || !map->Colors) {
+            c[0] = c[1] = c[2] = std::uint8_t(i);
+        } else if (i < map->ColorCount) {
+            c[0] = map->Colors[i].Blue, c[1] = map->Colors[i].Green, c[2] = map->Colors[i].Red;
+        }
+        c[3] = 255;
+        if (!clear)
+            dib.SetColor(i, c[2], c[1], c[0]);
     }
-    const std::uint8_t background = std::uint8_t(gif->SBackGroundColor);
-    for (int y = 0; y < gif->SHeight; ++y)
-        std::memset(dib.Row(y), background, std::size_t(gif->SWidth));
+    static const std::uint8_t clearWhite[4] = {255, 255, 255, 0};
+    for (int y = 0; y < gif->SHeight; ++y) {
+        std::uint8_t* row = dib.Row(y);
+        for (int x = 0; x < gif->SWidth; ++x) {
+            if (clear)
+                std::memcpy(row + 4 * x, clearWhite, 4);
+            else
+                row[x] = std::uint8_t(gif->SBackGroundColor);
+        }
+    }
 
     // Lines come in file order; interlaced frames store every 8th, then the 4th, 2nd and odd rows.
     std::vector<GifPixelType> line(std::size_t(frame.Width));
@@ -138,8 +156,13 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
             std::uint8_t* out = dib.Row(y);
             for (int x = 0; x < frame.Width; ++x) {
                 const int sx = frame.Left + x;
-                if (sx >= 0 && sx < gif->SWidth && line[std::size_t(x)] != transparent)
-                    out[sx] = line[std::size_t(x)];
+                const GifPixelType index = line[std::size_t(x)];
+                if (sx < 0 || sx >= gif->SWidth || index == transparent)
+                    continue;
+                if (clear)
+                    std::memcpy(out + 4 * sx, colours[index], 4);
+                else
+                    out[sx] = index;
             }
         }
         if ((n & 63) == 0 && progress.Step(n, frame.Height))

@@ -1,7 +1,13 @@
 // Targa pictures: colour-mapped, true-colour and grey, uncompressed or run-length encoded.
-// Grey pictures become 8-bit grey bitmaps, everything else 24-bit colour (alpha is dropped).
+// Grey pictures become 8-bit grey bitmaps, everything else 24-bit colour; 32-bit pixels (or
+// colour-map entries) whose header gives them 8 attribute bits come as 32-bit bitmaps laid
+// over white with their opacity, unless the extension area says the attribute bits are not
+// opacity, or every one of them is 0.
 
 #include "PluginKit.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace spi {
 
@@ -64,8 +70,8 @@ bool Plausible(const Header& h)
     }
 }
 
-// A pixel or colour-map entry of the given size as blue, green, red.
-void ToBGR(const std::uint8_t* p, int bits, std::uint8_t* out)
+// A pixel or colour-map entry of the given size as blue, green, red, opacity.
+void ToBGRA(const std::uint8_t* p, int bits, std::uint8_t* out)
 {
     if (bits == 15 || bits == 16) {
         const unsigned v = unsigned(p[0] | p[1] << 8);
@@ -73,10 +79,59 @@ void ToBGR(const std::uint8_t* p, int bits, std::uint8_t* out)
         out[0] = std::uint8_t(b << 3 | b >> 2);
         out[1] = std::uint8_t(g << 3 | g >> 2);
         out[2] = std::uint8_t(r << 3 | r >> 2);
+        out[3] = 255;
     } else {
         out[0] = p[0];
         out[1] = p[1];
         out[2] = p[2];
+        out[3] = bits == 32 ? p[3] : 255;
+    }
+}
+
+// What the attribute bits of 32-bit pixels are. The version 2 footer points to an extension
+// area whose attributes type says it: 3 opacity, 4 opacity with the colours multiplied by it;
+// 0, 1 and 2 no opacity. Without one, the header's 8 attribute bits are taken as opacity.
+enum class Attributes { None, Opacity, Premultiplied };
+
+Attributes AttributesOf(const Header& h, const std::uint8_t* data, std::size_t size)
+{
+    const bool thirtyTwo = ((h.imageType & 7) == 2 && h.pixelBits == 32) ||
+                           ((h.imageType & 7) == 1 && h.mapEntryBits == 32);
+    if (!thirtyTwo || (h.descriptor & 0x0F) != 8)
+        return Attributes::None;
+    static const char kSignature[] = "TRUEVISION-XFILE.";
+    if (size < 18 + 26 || std::memcmp(data + size - 18, kSignature, sizeof kSignature) != 0)
+        return Attributes::Opacity;
+    const std::uint8_t* f = data + size - 26;
+    const std::size_t extension = std::size_t(f[0] | f[1] << 8 | f[2] << 16) | std::size_t(f[3]) << 24;
+    if (extension == 0 || extension < 18 || extension > size - 26 || size - 26 - extension < 495)
+        return Attributes::Opacity;
+    switch (data[extension + 494]) {
+    case 3: return Attributes::Opacity;
+    case 4: return Attributes::Premultiplied;
+    default: return Attributes::None;
+    }
+}
+
+// Lays the 32-bit rows over white; attribute bits that are 0 everywhere are no opacity at all.
+void LayOverWhite(Dib& dib, bool premultiplied)
+{
+    bool anyOpacity = false;
+    for (int y = 0; y < dib.Height() && !anyOpacity; ++y)
+        for (int x = 0; x < dib.Width() && !anyOpacity; ++x)
+            anyOpacity = dib.Row(y)[4 * x + 3] != 0;
+    for (int y = 0; y < dib.Height(); ++y) {
+        std::uint8_t* p = dib.Row(y);
+        for (int x = 0; x < dib.Width(); ++x, p += 4) {
+            const unsigned a = anyOpacity ? p[3] : 255;
+            if (premultiplied) { // the colour is c * a / 255 already: add the white behind it
+                for (int c = 0; c < 3; ++c)
+                    p[c] = std::uint8_t(std::min(255u, p[c] + 255u - a));
+                p[3] = std::uint8_t(a);
+            } else {
+                PutOverWhite(p, p[2], p[1], p[0], a);
+            }
+        }
     }
 }
 
@@ -109,16 +164,16 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
     if (!r.Skip(h.idLength))
         return SPI_OUT_OF_ORDER;
 
-    // Colour map, as blue, green, red triples indexed from mapFirst.
+    // Colour map, as blue, green, red, opacity indexed from mapFirst.
     std::vector<std::uint8_t> map;
     if (h.colorMapType == 1) {
         const int entryBytes = (h.mapEntryBits + 7) / 8;
         const std::uint8_t* entries = nullptr;
         if (!r.Bytes(std::size_t(h.mapLength) * entryBytes, entries))
             return SPI_OUT_OF_ORDER;
-        map.resize(std::size_t(h.mapLength) * 3);
+        map.resize(std::size_t(h.mapLength) * 4);
         for (int i = 0; i < h.mapLength; ++i)
-            ToBGR(entries + i * entryBytes, h.mapEntryBits, &map[std::size_t(i) * 3]);
+            ToBGRA(entries + i * entryBytes, h.mapEntryBits, &map[std::size_t(i) * 4]);
     }
 
     const int pixelBytes = (h.pixelBits + 7) / 8;
@@ -130,7 +185,9 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
         return SPI_OUT_OF_ORDER;
 
     const bool grey = type == 3;
-    int res = grey ? dib.Create(h.width, h.height, 8, 256) : dib.Create(h.width, h.height, 24, 0);
+    const Attributes attributes = AttributesOf(h, data, size);
+    const int bytes = grey ? 1 : attributes == Attributes::None ? 3 : 4;
+    int res = dib.Create(h.width, h.height, bytes * 8, grey ? 256 : 0);
     if (res != SPI_ALL_RIGHT)
         return res;
     if (grey)
@@ -142,20 +199,20 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
         const int row = int(index / h.width), col = int(index % h.width);
         const int y = topFirst ? row : h.height - 1 - row;
         const int x = rightFirst ? h.width - 1 - col : col;
-        std::uint8_t* out = dib.Row(y);
+        std::uint8_t* out = dib.Row(y) + std::size_t(x) * std::size_t(bytes);
+        std::uint8_t bgra[4] = {0, 0, 0, 255};
         if (grey) {
-            out[x] = p[0];
-        } else if (type == 1) {
-            const int i = int(p[0]) - h.mapFirst;
-            if (i >= 0 && i < h.mapLength) {
-                const std::uint8_t* c = &map[std::size_t(i) * 3];
-                out[3 * x] = c[0];
-                out[3 * x + 1] = c[1];
-                out[3 * x + 2] = c[2];
-            }
-        } else {
-            ToBGR(p, h.pixelBits, out + 3 * x);
+            out[0] = p[0];
+            return;
         }
+        if (type == 1) {
+            const int i = int(p[0]) - h.mapFirst;
+            if (i >= 0 && i < h.mapLength)
+                std::memcpy(bgra, &map[std::size_t(i) * 4], 4);
+        } else {
+            ToBGRA(p, h.pixelBits, bgra);
+        }
+        std::memcpy(out, bgra, std::size_t(bytes));
     };
 
     const std::uint64_t step = std::uint64_t(h.width) * 64;
@@ -190,6 +247,8 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
         if (index / step != before / step && progress.Step(std::int64_t(index), std::int64_t(pixels)))
             return SPI_ABORT;
     }
+    if (bytes == 4)
+        LayOverWhite(dib, attributes == Attributes::Premultiplied);
     return SPI_ALL_RIGHT;
 }
 

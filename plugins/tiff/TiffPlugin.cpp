@@ -1,12 +1,19 @@
 // TIFF pictures: the first page as 24-bit colour, through the library's RGBA reader, a band
-// of rows at a time.
+// of rows at a time; CMYK and floating-point pictures through TiffSamples. Rows are handed
+// over as stored and the orientation tag goes into the picture notes. Pictures with opacity
+// come as 32-bit colour over white; an embedded colour profile is converted to sRGB.
 
 #include "PluginKit.h"
+#include "TiffSamples.h"
+
+#include "photo/ColourProfile.h"
 
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 namespace spi {
 
@@ -78,6 +85,73 @@ TIFF* OpenMemory(MemoryFile& file)
                           UnmapProc);
 }
 
+// Turns rows of the RGBA reader (opacity multiplied in) into bitmap rows: sRGB through the
+// embedded profile when there is one, over white when there is opacity.
+class ProfileRows {
+public:
+    ProfileRows(TIFF* tif, bool alpha) : alpha_(alpha)
+    {
+        std::uint32_t size = 0;
+        void* icc = nullptr;
+        if (!TIFFGetField(tif, TIFFTAG_ICCPROFILE, &size, &icc))
+            return;
+        using gz::photo::TPixelLayout;
+        colour_ = gz::photo::TSrgbConversion::FromProfile(icc, size, TPixelLayout::BGRA);
+        if (!colour_) // grey pictures come as grey colours: their profile works on one of them
+            grey_ = gz::photo::TSrgbConversion::FromProfile(icc, size, TPixelLayout::Grey);
+    }
+
+    void Put(const std::uint32_t* abgr, std::uint8_t* out, std::uint32_t width) const
+    {
+        const std::size_t step = alpha_ ? 4 : 3;
+        if (!colour_ && !grey_) {
+            // Over white a colour with its opacity multiplied in only gains the white behind it.
+            for (std::uint32_t x = 0; x < width; ++x, out += step) {
+                const std::uint32_t p = abgr[x], clear = 255 - TIFFGetA(p);
+                out[0] = std::uint8_t(std::min<std::uint32_t>(255, TIFFGetB(p) + clear));
+                out[1] = std::uint8_t(std::min<std::uint32_t>(255, TIFFGetG(p) + clear));
+                out[2] = std::uint8_t(std::min<std::uint32_t>(255, TIFFGetR(p) + clear));
+                if (alpha_)
+                    out[3] = std::uint8_t(TIFFGetA(p));
+            }
+            return;
+        }
+        // A profile works on the colours themselves: the opacity is taken out first.
+        bgra_.resize(std::size_t(width) * 4);
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t p = abgr[x], a = TIFFGetA(p);
+            const auto straight = [a](std::uint32_t c) {
+                return std::uint8_t(a == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
+            };
+            const std::uint8_t pixel[4] = {straight(TIFFGetB(p)), straight(TIFFGetG(p)), straight(TIFFGetR(p)),
+                                           std::uint8_t(a)};
+            std::memcpy(&bgra_[4 * std::size_t(x)], pixel, 4);
+        }
+        if (colour_) {
+            colour_->Convert(bgra_.data(), bgra_.data(), width);
+        } else {
+            greys_.resize(std::size_t(width) * 4); // the grey levels, then their colours
+            for (std::uint32_t x = 0; x < width; ++x)
+                greys_[x] = bgra_[4 * std::size_t(x) + 1];
+            grey_->Convert(greys_.data(), greys_.data() + width, width);
+            for (std::uint32_t x = 0; x < width; ++x)
+                std::memcpy(&bgra_[4 * std::size_t(x)], &greys_[width + 3 * std::size_t(x)], 3);
+        }
+        for (std::uint32_t x = 0; x < width; ++x, out += step) {
+            const std::uint8_t* p = &bgra_[4 * std::size_t(x)];
+            if (alpha_)
+                PutOverWhite(out, p[2], p[1], p[0], p[3]);
+            else
+                std::memcpy(out, p, 3);
+        }
+    }
+
+private:
+    bool alpha_;
+    std::unique_ptr<gz::photo::TSrgbConversion> colour_, grey_;
+    mutable std::vector<std::uint8_t> bgra_, greys_;
+};
+
 } // namespace
 
 bool PluginIsSupported(const char*, const std::uint8_t* head) { return HasSignature(head); }
@@ -101,6 +175,9 @@ int PluginPictureInfo(const std::uint8_t* data, std::size_t size, SusiePictureIn
     info.width = std::int32_t(width);
     info.height = std::int32_t(height);
     info.colorDepth = std::int16_t(std::min(bits * samples, 32));
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(closer.tif, TIFFTAG_ORIENTATION, &orientation);
+    CurrentNotes().orientation = orientation;
     return SPI_ALL_RIGHT;
 }
 
@@ -113,6 +190,8 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
     TIFF* tif = closer.tif;
     if (!tif)
         return SPI_OUT_OF_ORDER;
+    if (NeedsSampleReader(tif))
+        return ReadTiffSamples(tif, dib, progress);
     char message[1024] = {};
     if (!TIFFRGBAImageOK(tif, message))
         return SPI_NOT_SUPPORT;
@@ -126,10 +205,15 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
     const std::uint32_t width = image.width, height = image.height;
     if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
         return SPI_OUT_OF_ORDER;
-    if (const int r = dib.Create(int(width), int(height), 24, 0); r != SPI_ALL_RIGHT)
+    const bool alpha = image.alpha != 0;
+    if (const int r = dib.Create(int(width), int(height), alpha ? 32 : 24, 0); r != SPI_ALL_RIGHT)
         return r;
+    const ProfileRows profile(tif, alpha);
 
-    image.req_orientation = ORIENTATION_TOPLEFT;
+    // The rows in file order: the orientation is the host's to apply.
+    image.req_orientation = image.orientation >= ORIENTATION_TOPLEFT && image.orientation <= ORIENTATION_LEFTBOT
+                                ? image.orientation
+                                : ORIENTATION_TOPLEFT;
     constexpr std::uint32_t kBand = 64;
     std::vector<std::uint32_t> band(std::size_t(width) * kBand);
     for (std::uint32_t top = 0; top < height; top += kBand) {
@@ -138,15 +222,8 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
         image.col_offset = 0;
         if (!TIFFRGBAImageGet(&image, band.data(), width, rows))
             return SPI_OUT_OF_ORDER;
-        for (std::uint32_t y = 0; y < rows; ++y) {
-            const std::uint32_t* src = &band[std::size_t(y) * width];
-            std::uint8_t* out = dib.Row(int(top + y));
-            for (std::uint32_t x = 0; x < width; ++x) {
-                out[3 * x] = std::uint8_t(TIFFGetB(src[x]));
-                out[3 * x + 1] = std::uint8_t(TIFFGetG(src[x]));
-                out[3 * x + 2] = std::uint8_t(TIFFGetR(src[x]));
-            }
-        }
+        for (std::uint32_t y = 0; y < rows; ++y)
+            profile.Put(&band[std::size_t(y) * width], dib.Row(int(top + y)), width);
         if (progress.Step(top + rows, height))
             return SPI_ABORT;
     }

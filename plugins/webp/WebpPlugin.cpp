@@ -1,12 +1,18 @@
-// WebP pictures (still images) as 24-bit colour; alpha is dropped. The preview is the picture
-// scaled down by the library's own decoder to fit into kPreviewSize x kPreviewSize.
+// WebP pictures (still images) as 24-bit colour, or as 32-bit colour laid over white with its
+// opacity when the picture has alpha. An embedded colour profile is converted to sRGB. The
+// preview is the picture scaled down by the library's own decoder to fit into kPreviewSize x
+// kPreviewSize.
 
 #include "PluginKit.h"
 
+#include "photo/ColourProfile.h"
+
 #include <webp/decode.h>
+#include <webp/demux.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace spi {
 
@@ -25,6 +31,24 @@ namespace {
 constexpr int kPreviewSize = 160;
 
 bool HasSignature(const std::uint8_t* p) { return std::memcmp(p, "RIFF", 4) == 0 && std::memcmp(p + 8, "WEBP", 4) == 0; }
+
+// The conversion the embedded colour profile (ICCP chunk) asks for; none without one.
+std::unique_ptr<gz::photo::TSrgbConversion> ProfileConversion(const std::uint8_t* data, std::size_t size, bool alpha)
+{
+    const WebPData whole{data, size};
+    WebPDemuxer* demux = WebPDemux(&whole);
+    if (!demux)
+        return nullptr;
+    std::unique_ptr<gz::photo::TSrgbConversion> conversion;
+    WebPChunkIterator chunk;
+    if ((WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ICCP_FLAG) && WebPDemuxGetChunk(demux, "ICCP", 1, &chunk)) {
+        conversion = gz::photo::TSrgbConversion::FromProfile(
+            chunk.chunk.bytes, chunk.chunk.size, alpha ? gz::photo::TPixelLayout::BGRA : gz::photo::TPixelLayout::BGR);
+        WebPDemuxReleaseChunkIterator(&chunk);
+    }
+    WebPDemuxDelete(demux);
+    return conversion;
+}
 
 } // namespace
 
@@ -68,18 +92,29 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool preview, Dib& 
         config.options.scaled_width = width;
         config.options.scaled_height = height;
     }
-    if (const int r = dib.Create(width, height, 24, 0); r != SPI_ALL_RIGHT)
+    const bool alpha = config.input.has_alpha != 0;
+    if (const int r = dib.Create(width, height, alpha ? 32 : 24, 0); r != SPI_ALL_RIGHT)
         return r;
     // Decode straight into the rows, bottom row first as the bitmap stores them.
     config.options.flip = 1;
-    config.output.colorspace = MODE_BGR;
+    config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = dib.Bits();
     config.output.u.RGBA.stride = int(dib.Stride());
     config.output.u.RGBA.size = dib.BitsSize();
     const VP8StatusCode status = WebPDecode(data, size, &config);
     WebPFreeDecBuffer(&config.output);
-    return status == VP8_STATUS_OK ? SPI_ALL_RIGHT : SPI_OUT_OF_ORDER;
+    if (status != VP8_STATUS_OK)
+        return SPI_OUT_OF_ORDER;
+    const auto conversion = ProfileConversion(data, size, alpha);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = dib.Row(y);
+        if (conversion)
+            conversion->Convert(row, row, std::size_t(width));
+        if (alpha)
+            gz::photo::RowOverWhite(row, std::size_t(width));
+    }
+    return SPI_ALL_RIGHT;
 }
 
 } // namespace spi

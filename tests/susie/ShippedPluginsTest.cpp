@@ -29,7 +29,7 @@ protected:
     {
         InitializeSusiePictures();
         host.Search(ShippedPluginDir() + "/*.spi");
-        ASSERT_EQ(host.Count(), 5);
+        ASSERT_EQ(host.Count(), 7);
     }
     void TearDown() override { FinalizeSusiePictures(); }
 
@@ -58,7 +58,8 @@ protected:
 
 TEST_F(ShippedPlugins, RegisterTheirExtensions)
 {
-    for (const char* ext : {"gif", "tif", "TIFF", "webp", "pnm", "pbm", "pgm", "ppm", "tga", "tpic"})
+    for (const char* ext : {"gif", "tif", "TIFF", "webp", "pnm", "pbm", "pgm", "ppm", "tga", "tpic", "heic", "heif",
+                            "avif", "jxl"})
         EXPECT_EQ(FindPictureClass(ext), &SPIBitmapClass()) << ext;
     for (int i = 0; i < host.Count(); ++i)
         EXPECT_EQ(host.Items(i).ClassType().Name, "TInSPI");
@@ -200,6 +201,10 @@ TEST_P(TgaPictures, Decode)
         if (reduced) {
             auto widen = [](std::uint8_t v) { return std::uint8_t((v >> 3) << 3 | (v >> 3) >> 2); };
             return RGBColor(widen(ColorRed(col)), widen(ColorGreen(col)), widen(ColorBlue(col)));
+        }
+        if (c.bits == 32) { // the attribute bits are opacity 0x7F: laid over white
+            auto over = [](std::uint8_t v) { return std::uint8_t((v * 127 + 255 * 128 + 127) / 255); };
+            return RGBColor(over(ColorRed(col)), over(ColorGreen(col)), over(ColorBlue(col)));
         }
         return col;
     });
