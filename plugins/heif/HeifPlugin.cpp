@@ -48,14 +48,12 @@ void FreeImage(const heif_image* i) { heif_image_release(i); }
 void FreeOptions(heif_decoding_options* o) { heif_decoding_options_free(o); }
 void FreeNclx(heif_color_profile_nclx* n) { heif_nclx_color_profile_free(n); }
 
-void Initialise()
-{
-    static const bool done = [] {
-        heif_init(nullptr);
-        return true;
-    }();
-    (void)done;
-}
+// The library is set up while the plug-in is loaded and released when it is unloaded, so that
+// nothing it keeps is left behind with the module.
+struct Library {
+    Library() { heif_init(nullptr); }
+    ~Library() { heif_deinit(); }
+} library;
 
 // The file's context and its primary picture; false when the library cannot read them.
 struct Picture {
@@ -64,7 +62,6 @@ struct Picture {
 
     bool Open(const std::uint8_t* data, std::size_t size)
     {
-        Initialise();
         context.p = heif_context_alloc();
         if (!context.p || heif_context_read_from_memory_without_copy(context.p, data, size, nullptr).code != heif_error_Ok)
             return false;
