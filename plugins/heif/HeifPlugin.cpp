@@ -192,21 +192,14 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool preview, Dib& 
         std::uint8_t* out = dib.Row(y);
         for (int x = 0; x < width; ++x, in += channels, out += channels) {
             const std::uint8_t a = alpha ? in[3] : 255;
-            // Colours with their opacity multiplied in are taken back to the colours themselves.
-            const auto straight = [&](unsigned c) {
-                return premultiplied ? std::uint8_t(a == 0 ? 0 : std::min(255u, (c * 255 + a / 2u) / a)) : std::uint8_t(c);
-            };
+            const auto straight = [&](unsigned c) { return premultiplied ? gz::photo::Unmultiplied(c, a) : std::uint8_t(c); };
             out[0] = straight(in[2]);
             out[1] = straight(in[1]);
             out[2] = straight(in[0]);
             if (alpha)
                 out[3] = a;
         }
-        std::uint8_t* row = dib.Row(y);
-        if (conversion)
-            conversion->Convert(row, row, std::size_t(width));
-        if (alpha)
-            gz::photo::RowOverWhite(row, std::size_t(width));
+        gz::photo::FinishRow(conversion.get(), dib.Row(y), std::size_t(width), alpha);
     }
     return SPI_ALL_RIGHT;
 }

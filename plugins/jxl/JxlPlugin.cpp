@@ -166,10 +166,8 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
         const std::size_t step = alpha ? 4 : 3;
         for (std::uint32_t x = 0; x < width; ++x, in += channels) {
             const std::uint8_t a = alpha ? in[channels - 1] : 255;
-            // Colours with their opacity multiplied in are taken back to the colours themselves.
             const auto straight = [&](unsigned c) {
-                return basic.alpha_premultiplied ? std::uint8_t(a == 0 ? 0 : std::min(255u, (c * 255 + a / 2u) / a))
-                                                 : std::uint8_t(c);
+                return basic.alpha_premultiplied ? gz::photo::Unmultiplied(c, a) : std::uint8_t(c);
             };
             std::uint8_t* p = out + x * step;
             if (grey) {
@@ -181,16 +179,15 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
             if (alpha)
                 p[3] = a;
         }
-        if (conversion && grey) {
+        if (grey && conversion) { // a grey profile works on the grey levels
             std::vector<std::uint8_t> bgr(std::size_t(width) * 3);
             conversion->Convert(greys.data(), bgr.data(), width);
             for (std::uint32_t x = 0; x < width; ++x)
                 std::memcpy(out + x * step, &bgr[3 * std::size_t(x)], 3);
-        } else if (conversion) {
-            conversion->Convert(out, out, width);
+            gz::photo::FinishRow(nullptr, out, width, alpha);
+        } else {
+            gz::photo::FinishRow(conversion.get(), out, width, alpha);
         }
-        if (alpha)
-            gz::photo::RowOverWhite(out, width);
     }
     return SPI_ALL_RIGHT;
 }

@@ -120,9 +120,7 @@ public:
         bgra_.resize(std::size_t(width) * 4);
         for (std::uint32_t x = 0; x < width; ++x) {
             const std::uint32_t p = abgr[x], a = TIFFGetA(p);
-            const auto straight = [a](std::uint32_t c) {
-                return std::uint8_t(a == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
-            };
+            const auto straight = [a](std::uint32_t c) { return gz::photo::Unmultiplied(c, a); };
             const std::uint8_t pixel[4] = {straight(TIFFGetB(p)), straight(TIFFGetG(p)), straight(TIFFGetR(p)),
                                            std::uint8_t(a)};
             std::memcpy(&bgra_[4 * std::size_t(x)], pixel, 4);

@@ -107,13 +107,8 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool preview, Dib& 
     if (status != VP8_STATUS_OK)
         return SPI_OUT_OF_ORDER;
     const auto conversion = ProfileConversion(data, size, alpha);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = dib.Row(y);
-        if (conversion)
-            conversion->Convert(row, row, std::size_t(width));
-        if (alpha)
-            gz::photo::RowOverWhite(row, std::size_t(width));
-    }
+    for (int y = 0; y < height; ++y)
+        gz::photo::FinishRow(conversion.get(), dib.Row(y), std::size_t(width), alpha);
     return SPI_ALL_RIGHT;
 }
 

@@ -192,4 +192,12 @@ void RowOverWhite(std::uint8_t* bgra, std::size_t pixels)
     }
 }
 
+void FinishRow(const TSrgbConversion* conversion, std::uint8_t* row, std::size_t pixels, bool alpha)
+{
+    if (conversion)
+        conversion->Convert(row, row, pixels);
+    if (alpha)
+        RowOverWhite(row, pixels);
+}
+
 } // namespace gz::photo

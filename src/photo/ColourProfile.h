@@ -70,5 +70,14 @@ constexpr std::uint8_t OverWhite(unsigned c, unsigned a) { return std::uint8_t((
 
 // Lays a row of blue, green, red, alpha pixels over white in place (the alpha stays).
 void RowOverWhite(std::uint8_t* bgra, std::size_t pixels);
+// A decoded row made ready in place: converted to sRGB when there is a conversion (of the row's
+// layout, BGR or BGRA), then laid over white when it has opacity.
+void FinishRow(const TSrgbConversion* conversion, std::uint8_t* row, std::size_t pixels, bool alpha);
+
+// A colour value stored with its opacity multiplied in, taken back to the colour itself.
+constexpr std::uint8_t Unmultiplied(unsigned c, unsigned a)
+{
+    return std::uint8_t(a == 0 ? 0 : (c * 255u + a / 2u) / a > 255u ? 255u : (c * 255u + a / 2u) / a);
+}
 
 } // namespace gz::photo
