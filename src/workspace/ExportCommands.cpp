@@ -36,11 +36,11 @@ void WritePicture(const TBitmap& raster, TExportFormat format, const QString& fi
 // replaced, or an empty string when the user cancelled.
 QString AskFileName(TForm1& form, const QString& title, const QString& extension, const QString& filter, bool quality)
 {
-    TPanelSaveDialog& dialog = *form.SavePictureDialog1;
+    TPanelSaveDialog& dialog = form.SaveDialog();
     dialog.setWindowTitle(title);
     dialog.setDefaultSuffix(extension);
     dialog.setNameFilter(filter);
-    form.Panel2->ShowQuality(quality);
+    form.ExportPanel().ShowQuality(quality);
     if (!dialog.Execute())
         return {};
     const QString finalName = ReplaceExtension(dialog.FileName(), QLatin1Char('.') + extension);
@@ -110,15 +110,15 @@ void SaveAsJpeg(TForm1& form)
     TForm2* f = form.ActiveForm2();
     if (!f)
         return;
-    RequirePicture(f->Document().workBmp);
+    RequirePicture(f->Model().Picture());
     const QString fileName = AskFileName(form, QStringLiteral("JPEG形式で保存"), QStringLiteral("jpg"),
                                          QStringLiteral("JPG イメージファイル(*.JPG)"), true);
     if (fileName.isEmpty())
         return;
     TPictureExportOptions options;
-    options.quality = form.Panel2->TrackBar1->value();
-    options.progressive = form.Panel2->CBProgressive->isChecked();
-    WritePicture(f->Document().workBmp, TExportFormat::Jpeg, fileName, options);
+    options.quality = form.ExportPanel().TrackBar1->value();
+    options.progressive = form.ExportPanel().CBProgressive->isChecked();
+    WritePicture(f->Model().Picture(), TExportFormat::Jpeg, fileName, options);
 }
 
 void SaveAsPng(TForm1& form)
@@ -126,17 +126,16 @@ void SaveAsPng(TForm1& form)
     TForm2* f = form.ActiveForm2();
     if (!f)
         return;
-    RequirePicture(f->Document().workBmp);
+    RequirePicture(f->Model().Picture());
     const QString fileName = AskFileName(form, QStringLiteral("PNG形式で保存"), QStringLiteral("png"),
                                          QStringLiteral("PNG イメージファイル(*.PNG)"), false);
     if (fileName.isEmpty())
         return;
-    // The working raster itself becomes 24 bits per pixel, as it stays after the command.
-    TBitmap& raster = f->Document().workBmp;
-    raster.SetPixelFormat(pf24bit);
+    // The working raster is 24 bits per pixel from its first join on, as the PNG writer takes it.
+    const TBitmap& raster = f->Model().Picture();
     TPictureExportOptions options;
-    options.grayScale = form.Panel2->CBGrayS->isChecked();
-    options.interlace = form.Panel2->CBProgressive->isChecked();
+    options.grayScale = form.ExportPanel().CBGrayS->isChecked();
+    options.interlace = form.ExportPanel().CBProgressive->isChecked();
     WritePicture(raster, TExportFormat::Png, fileName, options);
 }
 

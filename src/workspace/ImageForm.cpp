@@ -1,6 +1,5 @@
 #include "workspace/ImageForm.h"
 
-#include "workspace/MainForm.h"
 #include "workspace/ScrollBox.h"
 #include "workspace/ZoomedRaster.h"
 
@@ -17,13 +16,11 @@ namespace {
 
 int imageCount = 0;
 
-constexpr int MinZoom = 10, MaxZoom = 800, WheelStep = 10;
-
 } // namespace
 
 int ImageCount() { return imageCount; }
 
-TForm2::TForm2(TForm1& owner) : owner_(owner), scrollBox_(new TScrollBox)
+TForm2::TForm2(QWidget* parent) : QMdiSubWindow(parent), scrollBox_(new TScrollBox)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("image"));
@@ -31,8 +28,9 @@ TForm2::TForm2(TForm1& owner) : owner_(owner), scrollBox_(new TScrollBox)
     scrollBox_->OnPaint = [this](QPainter& p, const QRect& exposed) { PaintBox1Paint(p, exposed); };
     scrollBox_->OnWheelNotch = [this](int notch) { ScrollBox1MouseWheel(notch); };
     scrollBox_->OnMouseDown = [this](Qt::MouseButton b, QPoint pos) { PaintBox1MouseDown(b, pos); };
-    scrollBox_->OnClick = [this] { PaintBox1Click(); };
+    scrollBox_->OnClick = [this] { emit pictureTouched(); };
     scrollBox_->setMinimumSize(1, 1);
+    connect(&model_, &TDocumentModel::pictureChanged, this, &TForm2::ShowPicture);
     SetClientSize(120, 20);
 }
 
@@ -70,25 +68,26 @@ void TForm2::SetClientSize(int width, int height)
 
 QString TForm2::StatusText() const
 {
-    return QString::fromStdString(SizeStatusText(document_.workBmp.Width(), document_.workBmp.Height()));
+    return QString::fromStdString(SizeStatusText(model_.Picture().Width(), model_.Picture().Height()));
 }
 
 void TForm2::UpdateRanges()
 {
-    scrollBox_->SetRanges(ZoomedSize(document_.workBmp.Width(), document_.zoom),
-                          ZoomedSize(document_.workBmp.Height(), document_.zoom));
+    scrollBox_->SetRanges(ZoomedSize(model_.Picture().Width(), model_.Zoom()),
+                          ZoomedSize(model_.Picture().Height(), model_.Zoom()));
 }
 
-void TForm2::ShowJoinResult()
+// A new picture is shown from its top-left corner.
+void TForm2::ShowPicture()
 {
     scrollBox_->SetPositions(0, 0);
     UpdateRanges();
-    owner_.SetStatusText(StatusText());
+    PaintBox1()->update();
 }
 
 void TForm2::GrowToImage()
 {
-    const int w = document_.workBmp.Width(), h = document_.workBmp.Height();
+    const int w = model_.Picture().Width(), h = model_.Picture().Height();
     QSize client = ClientSize();
     if (h > 20)
         client.setHeight(h + 4);
@@ -100,57 +99,50 @@ void TForm2::GrowToImage()
 void TForm2::FitWindowToImage()
 {
     GrowToImage();
-    const TMainGeometry m = owner_.MainGeometry();
-    const int top = y(), left = x();
-    QSize client = ClientSize();
-    if (client.height() > m.panelHeight - top)
-        client.setHeight(m.panelHeight - (m.outerHeight - m.clientHeight) - top - 8);
-    if (client.width() > m.clientWidth - m.panelWidth - left)
-        client.setWidth(m.clientWidth - m.panelWidth - left - 20);
-    SetClientSize(client.width(), client.height());
+    if (Room) {
+        const TMainGeometry m = Room();
+        const int top = y(), left = x();
+        QSize client = ClientSize();
+        if (client.height() > m.panelHeight - top)
+            client.setHeight(m.panelHeight - (m.outerHeight - m.clientHeight) - top - 8);
+        if (client.width() > m.clientWidth - m.panelWidth - left)
+            client.setWidth(m.clientWidth - m.panelWidth - left - 20);
+        SetClientSize(client.width(), client.height());
+    }
     PaintBox1()->update();
 }
 
 void TForm2::ApplyZoom(int zoom)
 {
-    document_.zoom = zoom;
-    scrollBox_->SetPositions(0, 0);
-    UpdateRanges();
-    PaintBox1()->update();
-}
-
-void TForm2::FormActivate()
-{
-    if (document_.workBmp.Height() >= 1)
-        owner_.ShowWindowState(document_.joinDir, document_.joinPos, document_.keepSize, document_.zoom,
-                               document_.flips);
-    owner_.SetStatusText(StatusText());
+    model_.SetZoom(zoom);
+    ShowPicture();
 }
 
 void TForm2::ScrollBox1MouseWheel(int notch)
 {
-    document_.zoom = std::clamp(document_.zoom + notch * WheelStep, MinZoom, MaxZoom);
-    owner_.ShowZoom(document_.zoom);
+    model_.SetZoom(std::clamp(model_.Zoom() + notch * WheelZoomStep, MinZoom, MaxZoom));
     scrollBox_->SetPositions(0, 0);
 
-    const int zw = ZoomedSize(document_.workBmp.Width(), document_.zoom);
-    const int zh = ZoomedSize(document_.workBmp.Height(), document_.zoom);
+    const int zw = ZoomedSize(model_.Picture().Width(), model_.Zoom());
+    const int zh = ZoomedSize(model_.Picture().Height(), model_.Zoom());
     QSize client = ClientSize();
     if (zh > 20)
         client.setHeight(zh + 5);
     if (zw > 20)
         client.setWidth(zw + 5);
-    const TMainGeometry m = owner_.MainGeometry();
-    const int top = y(), left = x();
-    if (client.height() > m.panelHeight - top - 40)
-        client.setHeight(m.panelHeight - top - 50);
-    if (client.width() > m.outerWidth - m.panelWidth - left - 40)
-        client.setWidth(m.outerWidth - m.panelWidth - left - 50);
+    if (Room) {
+        const TMainGeometry m = Room();
+        const int top = y(), left = x();
+        if (client.height() > m.panelHeight - top - 40)
+            client.setHeight(m.panelHeight - top - 50);
+        if (client.width() > m.outerWidth - m.panelWidth - left - 40)
+            client.setWidth(m.outerWidth - m.panelWidth - left - 50);
+    }
     SetClientSize(client.width(), client.height());
 
     UpdateRanges();
     PaintBox1()->update();
-    owner_.DropToolFocus();
+    emit pictureTouched();
 }
 
 void TForm2::PaintBox1MouseDown(Qt::MouseButton button, QPoint visiblePos)
@@ -160,7 +152,7 @@ void TForm2::PaintBox1MouseDown(Qt::MouseButton button, QPoint visiblePos)
     // The zones lie along the edges of the visible part, wherever the picture is scrolled.
     const int x = visiblePos.x(), y = visiblePos.y();
     const QSize visible = PaintBox1()->size();
-    int dir = document_.joinDir;
+    int dir = model_.JoinDir();
     if (y < 20)
         dir = jdUp;
     if (x < 20)
@@ -169,26 +161,13 @@ void TForm2::PaintBox1MouseDown(Qt::MouseButton button, QPoint visiblePos)
         dir = jdDown;
     if (x > visible.width() - 50)
         dir = jdRight;
-    document_.joinDir = dir;
-    if (document_.workBmp.Height() >= 1)
-        owner_.ShowWindowState(document_.joinDir, document_.joinPos, document_.keepSize, document_.zoom,
-                               document_.flips);
+    model_.SetJoinDir(dir);
+    emit edgeClicked();
 }
-
-void TForm2::PaintBox1Click() { owner_.DropToolFocus(); }
 
 void TForm2::PaintBox1Paint(QPainter& painter, const QRect& exposed)
 {
-    PaintZoomedView(painter, document_.workBmp, document_.zoom, exposed, palette().color(QPalette::Window));
-}
-
-void TForm2::paintEvent(QPaintEvent* event)
-{
-    QMdiSubWindow::paintEvent(event);
-    // This paints the frame, which every window repaints when another one is activated;
-    // only the active window's repaint may speak for the status line.
-    if (owner_.ActiveForm2() == this)
-        owner_.SetStatusText(StatusText());
+    PaintZoomedView(painter, model_.Picture(), model_.Zoom(), exposed, palette().color(QPalette::Window));
 }
 
 void TForm2::wheelEvent(QWheelEvent* event)

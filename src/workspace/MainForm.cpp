@@ -1,21 +1,22 @@
 #include "workspace/MainForm.h"
 
-#include "susie/SusieStartup.h"
-
+#include "join/FileRaster.h"
 #include "platform/Exceptions.h"
+#include "shell/DropTarget.h"
+#include "susie/SPIs.h"
+#include "susie/SusieStartup.h"
 #include "workspace/ClipboardRaster.h"
 #include "workspace/ExportCommands.h"
-#include "join/FileRaster.h"
 #include "workspace/ImageForm.h"
 #include "workspace/MessageBoxes.h"
 #include "workspace/OpenPictureDialog.h"
 #include "workspace/PanelDialog.h"
-#include "workspace/SpeedButton.h"
 #include "workspace/WaitCursor.h"
+#include "workspace/ZoomedRaster.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QFile>
 #include <QHBoxLayout>
@@ -35,7 +36,6 @@ namespace gz::ui {
 
 namespace {
 
-constexpr int MinZoom = 10, ListMaxZoom = 800, TypedMaxZoom = 400;
 constexpr int OuterWidth = 608, OuterHeight = 446;
 
 // Answers the custom placement until the placement wizard takes over: the picture goes to
@@ -88,6 +88,7 @@ TForm1::TForm1(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Gazorin"));
 
+    CreateActions();
     auto* central = new QWidget(this);
     auto* row = new QHBoxLayout(central);
     row->setContentsMargins(0, 0, 0, 0);
@@ -130,9 +131,7 @@ TForm1::TForm1(QWidget* parent)
         [](const std::exception& e) { ShowErrorBox(QApplication::activeWindow(), QString::fromUtf8(e.what())); });
     DropDst1 = new TDropDst(this);
     DropDst1->setObjectName(QStringLiteral("DropDst1"));
-    DropDst1->OnFileDrop = [this](TDropDst* sender, const QStringList& files, int x, int y) {
-        DropDst1FileDrop(sender, files, x, y);
-    };
+    DropDst1->OnFileDrop = [this](TDropDst*, const QStringList& files, int, int) { DropDst1FileDrop(files); };
     DropDst1->SetTarget(htForm);
 
     PlaceOnDesktop();
@@ -149,6 +148,10 @@ TForm1::~TForm1()
     if (Panel2 && !Panel2->parent())
         delete Panel2;
 }
+
+TPanelSaveDialog& TForm1::SaveDialog() const { return *SavePictureDialog1; }
+
+TExportPanel& TForm1::ExportPanel() const { return *Panel2; }
 
 void TForm1::PlaceOnDesktop()
 {
@@ -186,6 +189,8 @@ void TForm1::SetPlacementRequest(TPlacementRequest* request)
     placement_ = request ? request : standInPlacement_.get();
 }
 
+// ---------------------------------------------------------------- document windows
+
 TForm2* TForm1::ActiveForm2() const { return qobject_cast<TForm2*>(MDIArea->currentSubWindow()); }
 
 QList<TForm2*> TForm1::Forms2() const
@@ -197,26 +202,62 @@ QList<TForm2*> TForm1::Forms2() const
     return forms;
 }
 
-void TForm1::SubWindowActivated()
+TForm2* TForm1::CreateForm2(const QString& fileName)
 {
-    if (TForm2* f = ActiveForm2())
-        f->FormActivate();
+    auto* form = new TForm2;
+    form->NameWindow(fileName);
+    form->Model().SetFlips((SBchgLR->isChecked() ? flipLR : 0) | (SBchgUB->isChecked() ? flipUB : 0));
+    form->Room = [this] { return MainGeometry(); };
+    // What the window announces reaches the panel and the status line while it is active.
+    const TDocumentModel* model = &form->Model();
+    connect(model, &TDocumentModel::settingsChanged, this, [this, form] {
+        if (form == ActiveForm2())
+            ShowZoom(form->Model().Zoom());
+    });
+    connect(model, &TDocumentModel::pictureChanged, this, [this, form] {
+        if (form == ActiveForm2())
+            SetStatusText(form->StatusText());
+    });
+    connect(form, &TForm2::edgeClicked, this, [this, form] {
+        if (!form->Model().IsEmpty())
+            ShowWindowState(*form);
+    });
+    connect(form, &TForm2::pictureTouched, this, &TForm1::DropToolFocus);
+
+    // New windows cascade from the top-left corner, each a title bar lower than the last.
+    const int cascade = int(Forms2().size() % 8) * 24;
+    MDIArea->addSubWindow(form);
+    form->move(cascade, cascade);
+    form->show();
+    form->SetClientSize(120, 20);
+    MDIArea->setActiveSubWindow(form);
+    return form;
 }
 
-// ---------------------------------------------------------------- state shown in the panel
-
-void TForm1::ShowWindowState(int dir, int pos, int keepSize, int zoom, int flips)
+void TForm1::SubWindowActivated()
 {
-    if (auto* b = static_cast<TSpeedButton*>(DirectionGroup->button(dir)))
-        b->SetDown(true);
-    if (dir >= jdNew && dir <= jdRight)
-        DirectionItems[dir]->setChecked(true);
-    if (pos >= jpStart && pos <= jpEnd)
-        static_cast<TSpeedButton*>(PositionGroup->button(pos))->SetDown(true);
-    SBchgLR->SetDown(flips & flipLR);
-    SBchgUB->SetDown(flips & flipUB);
-    ShowZoom(zoom);
-    SBautoFit->SetDown(keepSize == 0);
+    TForm2* f = ActiveForm2();
+    if (!f)
+        return;
+    if (!f->Model().IsEmpty())
+        ShowWindowState(*f);
+    SetStatusText(f->StatusText());
+}
+
+void TForm1::ShowWindowState(const TForm2& form)
+{
+    // Checking an action shows it in its menu item and on its button; no command runs.
+    const TDocumentModel& m = form.Model();
+    for (QAction* a : directions_->actions())
+        if (a->data().toInt() == m.JoinDir())
+            a->setChecked(true);
+    for (QAction* a : positions_->actions())
+        if (a->data().toInt() == m.JoinPos() && m.JoinPos() != jpCustom)
+            a->setChecked(true);
+    SBchgLR->setChecked(m.Flips() & flipLR);
+    SBchgUB->setChecked(m.Flips() & flipUB);
+    ShowZoom(m.Zoom());
+    SBautoFit->setChecked(m.KeepSize() == 0);
 }
 
 void TForm1::SetStatusText(const QString& text)
@@ -249,21 +290,6 @@ TMainGeometry TForm1::MainGeometry() const
 
 // ---------------------------------------------------------------- load and join
 
-TForm2* TForm1::CreateForm2(const QString& fileName)
-{
-    auto* form = new TForm2(*this);
-    form->NameWindow(fileName);
-    form->Document().flips = (SBchgLR->Down() ? flipLR : 0) | (SBchgUB->Down() ? flipUB : 0);
-    // New windows cascade from the top-left corner, each a title bar lower than the last.
-    const int cascade = int(Forms2().size() % 8) * 24;
-    MDIArea->addSubWindow(form);
-    form->move(cascade, cascade);
-    form->show();
-    form->SetClientSize(120, 20);
-    MDIArea->setActiveSubWindow(form);
-    return form;
-}
-
 void TForm1::LoadAndJoin(const QString& fileName)
 {
     RunCommand(this, [&] {
@@ -272,15 +298,14 @@ void TForm1::LoadAndJoin(const QString& fileName)
         if (!raster)
             return;
         TForm2* target = ActiveForm2();
-        if (!target || target->Document().joinDir == jdNew)
+        if (!target || target->Model().JoinDir() == jdNew)
             target = CreateForm2(fileName);
-        if (JoinPicture(target->Document(), *raster, placement_))
-            target->ShowJoinResult();
+        target->Model().Join(*raster, placement_);
         target->FitWindowToImage();
     });
 }
 
-void TForm1::DropDst1FileDrop(TDropDst*, const QStringList& files, int, int)
+void TForm1::DropDst1FileDrop(const QStringList& files)
 {
     if (files.isEmpty() || files.first().isEmpty())
         return;
@@ -306,94 +331,46 @@ void TForm1::Paste1Click() { LoadAndJoin(QString()); }
 
 // ---------------------------------------------------------------- window settings
 
-void TForm1::SBNormalClick(TSpeedButton* button)
+void TForm1::SBNormalClick(int dir)
 {
-    const int tag = button->Tag();
     if (TForm2* f = ActiveForm2())
-        f->Document().joinDir = tag;
-    if (tag >= jdNew && tag <= jdRight)
-        DirectionItems[tag]->setChecked(true);
+        f->Model().SetJoinDir(dir);
 }
 
-void TForm1::SBNormalDblClick(TSpeedButton* button)
+void TForm1::SBNormalDblClick(int dir)
 {
-    SBNormalClick(button);
+    SBNormalClick(dir);
     TForm2* f = ActiveForm2();
     if (!f)
         return;
     RunCommand(this, [&] {
         const TWaitCursor wait;
-        if (!JoinBlank(&f->Document(), placement_))
-            return;
-        f->ShowJoinResult();
-        f->FitWindowToImage();
+        if (f->Model().JoinBlank(placement_))
+            f->FitWindowToImage();
     });
 }
 
-void TForm1::N7Click(QAction* item)
-{
-    const int tag = item->data().toInt();
-    item->setChecked(true);
-    static_cast<TSpeedButton*>(DirectionGroup->button(tag))->SetDown(true);
-    if (TForm2* f = ActiveForm2())
-        f->Document().joinDir = tag;
-}
-
-void TForm1::SBpLeftClick(TSpeedButton* button)
+void TForm1::SBpLeftClick(int pos)
 {
     if (TForm2* f = ActiveForm2())
-        f->Document().joinPos = button->Tag();
-}
-
-void TForm1::L2Click(QAction* item)
-{
-    const int tag = item->data().toInt();
-    item->setChecked(true);
-    if (tag >= jpStart && tag <= jpEnd)
-        static_cast<TSpeedButton*>(PositionGroup->button(tag))->SetDown(true);
-    if (TForm2* f = ActiveForm2())
-        f->Document().joinPos = tag;
+        f->Model().SetJoinPos(pos);
 }
 
 void TForm1::SBchgUBClick()
 {
-    const int flips = (SBchgUB->Down() ? flipUB : 0) | (SBchgLR->Down() ? flipLR : 0);
     if (TForm2* f = ActiveForm2())
-        f->Document().flips = flips;
-    H1->setChecked(SBchgLR->Down());
-    V1->setChecked(SBchgUB->Down());
-}
-
-// A checkable menu item has already turned its check when it reports the click, so the
-// new check is the opposite of the old one.
-void TForm1::H1Click(bool checked)
-{
-    SBchgLR->SetDown(checked);
-    SBchgUBClick();
-}
-
-void TForm1::V1Click(bool checked)
-{
-    SBchgUB->SetDown(checked);
-    SBchgUBClick();
+        f->Model().SetFlips((SBchgUB->isChecked() ? flipUB : 0) | (SBchgLR->isChecked() ? flipLR : 0));
 }
 
 void TForm1::SBautoFitClick()
 {
-    const bool grow = SBautoFit->Down();
+    const bool grow = SBautoFit->isChecked();
     if (TForm2* f = ActiveForm2())
-        f->Document().keepSize = grow ? 0 : 1;
-    Insert1->setChecked(grow);
+        f->Model().SetKeepSize(grow ? 0 : 1);
     SpeedButton1->setEnabled(!grow);
     // The position falls back to the start either way; the panel shows it.
-    SBpLeft->SetDown(true);
-    SBpLeftClick(SBpLeft);
-}
-
-void TForm1::Insert1Click(bool checked)
-{
-    SBautoFit->SetDown(checked);
-    SBautoFitClick();
+    positions_->actions().constFirst()->setChecked(true);
+    SBpLeftClick(jpStart);
 }
 
 // ---------------------------------------------------------------- edit commands
@@ -401,20 +378,16 @@ void TForm1::Insert1Click(bool checked)
 void TForm1::Copy1Click()
 {
     if (TForm2* f = ActiveForm2())
-        RunCommand(this, [&] { PutRasterOnClipboard(f->Document().workBmp); });
+        RunCommand(this, [&] { PutRasterOnClipboard(f->Model().Picture()); });
 }
 
 void TForm1::Undo1Click()
 {
-    TForm2* f = ActiveForm2();
-    if (!f)
-        return;
-    RunCommand(this, [&] {
-        f->Document().Undo();
-        f->ShowJoinResult();
-        f->GrowToImage();
-        f->PaintBox1()->update();
-    });
+    if (TForm2* f = ActiveForm2())
+        RunCommand(this, [&] {
+            f->Model().Undo();
+            f->GrowToImage();
+        });
 }
 
 void TForm1::savejpegClick()
@@ -441,14 +414,14 @@ void TForm1::ApplyZoomBox(int maxZoom)
         bool ok = false;
         int zoom = zoombox1->currentText().trimmed().toInt(&ok, 10);
         if (!ok)
-            zoom = f->Document().zoom;
+            zoom = f->Model().Zoom();
         zoom = std::clamp(zoom, MinZoom, maxZoom);
         ShowZoom(zoom);
         f->ApplyZoom(zoom);
     });
 }
 
-void TForm1::zoombox1Click() { ApplyZoomBox(ListMaxZoom); }
+void TForm1::zoombox1Click() { ApplyZoomBox(MaxZoom); }
 
 void TForm1::zoombox1Enter() { ApplyZoomBox(TypedMaxZoom); }
 
@@ -466,13 +439,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-// ---------------------------------------------------------------- help and exit
+// ---------------------------------------------------------------- help
 
 void TForm1::About1Click()
 {
     ShowMessageBox(this, QStringLiteral("バージョン情報"), QStringLiteral("Gazorin　Ver. 2.3"));
 }
-
-void TForm1::Exit1Click() { close(); }
 
 } // namespace gz::ui

@@ -3,9 +3,7 @@
 #include "platform/Exceptions.h"
 #include "workspace/OpenPictureDialog.h"
 
-#include <QAbstractButton>
 #include <QFrame>
-#include <QLabel>
 #include <QLayout>
 #include <QResizeEvent>
 #include <QScreen>
@@ -86,21 +84,10 @@ bool TPanelOpenDialog::Execute()
 
 QRect TPanelOpenDialog::ControlsRect()
 {
-    for (QWidget* w : findChildren<QWidget*>()) {
-        if (w == rightHost_ || w == bottomHost_ || rightHost_->isAncestorOf(w) || bottomHost_->isAncestorOf(w))
-            continue;
-        if (!w->isVisibleTo(this))
-            continue;
-        QString text;
-        if (auto* button = qobject_cast<QAbstractButton*>(w))
-            text = button->text();
-        else if (auto* label = qobject_cast<QLabel*>(w))
-            text = label->text();
-        else
-            continue;
-        if (text.size() <= 2)
-            continue;
-        controlsRect_ = controlsRect_.united(QRect(w->mapTo(this, QPoint(0, 0)), w->size()));
+    for (const char* name : StandardControlNames) {
+        const QWidget* w = findChild<QWidget*>(QString::fromLatin1(name));
+        if (w && w->isVisibleTo(this))
+            controlsRect_ = controlsRect_.united(QRect(w->mapTo(this, QPoint(0, 0)), w->size()));
     }
     // The standard part ends where the room kept for the attached controls begins.
     controlsRect_.setBottom(height() - ReservedBottom() - 1);

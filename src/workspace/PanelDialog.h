@@ -16,6 +16,11 @@ namespace gz::ui {
 
 enum TPanelDialogControlAlign { pdaNone, pdaBottom, pdaRight, pdaBottomRight, pdaRightBottom };
 
+// The file dialog's own names of its standard controls, from the folder row at the top to the
+// name and type fields and the button box at the bottom right: their union is the part the
+// attached controls go beside and below.
+inline constexpr const char* StandardControlNames[] = {"lookInLabel", "fileNameEdit", "fileTypeCombo", "buttonBox"};
+
 class TPanelOpenDialog : public QFileDialog {
     Q_OBJECT
 public:
@@ -39,8 +44,8 @@ public:
     // dialog's font, by the font's line height.
     int BaseUnitX() const;
     int BaseUnitY() const;
-    // The union of the standard controls (buttons and labels with text longer than two
-    // characters) in the dialog's coordinates, its bottom at the end of the standard part.
+    // The union of the standard controls (StandardControlNames) in the dialog's coordinates,
+    // its bottom at the end of the standard part.
     QRect ControlsRect();
 
     QFrame* RightHost() const { return rightHost_; }

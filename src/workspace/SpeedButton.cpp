@@ -1,25 +1,16 @@
 #include "workspace/SpeedButton.h"
 
+#include <QAction>
 #include <QMouseEvent>
-#include <QSignalBlocker>
 
 namespace gz::ui {
 
-TSpeedButton::TSpeedButton(const QString& name, int tag, const QString& hint, TButtonKind kind, QWidget* parent)
-    : QToolButton(parent), tag_(tag), kind_(kind)
+TSpeedButton::TSpeedButton(QAction* action, QWidget* parent) : QToolButton(parent)
 {
-    setObjectName(name);
-    setProperty("Tag", tag);
-    setToolTip(hint);
+    setDefaultAction(action);
+    setObjectName(action->objectName());
     setAutoRaise(true);
-    setCheckable(kind != TButtonKind::Push);
     setFocusPolicy(Qt::NoFocus);
-}
-
-void TSpeedButton::SetDown(bool down)
-{
-    const QSignalBlocker quiet(this);
-    setChecked(down);
 }
 
 void TSpeedButton::mouseDoubleClickEvent(QMouseEvent* event)

@@ -15,6 +15,10 @@ class TBitmap;
 
 namespace gz::ui {
 
+// Zoom limits in percent: the wheel and the zoom box's list go from 10 to 800 (the wheel in
+// steps of 10), a value typed into the box up to 400.
+constexpr int MinZoom = 10, MaxZoom = 800, TypedMaxZoom = 400, WheelZoomStep = 10;
+
 // The part `part` of bitmap stretched to zoomedWidth x zoomedHeight, as an RGB32 image of
 // part's size. part is clipped to the zoomed picture; the result is null when nothing remains.
 // Column x of the zoomed picture shows source column x * width / zoomedWidth (rows alike).

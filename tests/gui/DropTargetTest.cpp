@@ -29,32 +29,6 @@ using ui::TDropDst;
 TColor Red(int, int) { return RGBColor(255, 0, 0); }
 TColor Blue(int, int) { return RGBColor(0, 0, 255); }
 
-// A drag over target ending in a drop at pos. Returns whether the drop was taken as a copy.
-bool DragAndDrop(QWidget* target, const QMimeData& data, QPoint pos = {5, 5})
-{
-    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    QDragEnterEvent enter(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QDragMoveEvent move(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
-    QDropEvent drop(pos, actions, &data, Qt::NoButton, Qt::NoModifier);
-    for (QDropEvent* e : {static_cast<QDropEvent*>(&enter), static_cast<QDropEvent*>(&move), &drop}) {
-        QApplication::sendEvent(target, e);
-        if (!e->isAccepted())
-            return false;
-    }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the files are handed over after the drop
-    return drop.dropAction() == Qt::CopyAction;
-}
-
-bool DropFiles(QWidget* target, const QStringList& paths, QPoint pos = {5, 5})
-{
-    QMimeData data;
-    QList<QUrl> urls;
-    for (const QString& p : paths)
-        urls.append(QUrl::fromLocalFile(p));
-    data.setUrls(urls);
-    return DragAndDrop(target, data, pos);
-}
-
 // What reaches a drop target's handler.
 struct TDropRecord {
     int count = 0;
@@ -92,9 +66,9 @@ TEST_F(DropTest, EveryPartOfTheMainWindowHandsItsDropsToDropDst1)
     }
 
     TDropRecord record;
-    record.Listen(*form_->DropDst1);
+    record.Listen(*Named<ui::TDropDst>("DropDst1"));
     const QStringList files{Path("c.bmp"), Path("a.bmp"), Path("b b.bmp")};
-    for (QWidget* spot : {static_cast<QWidget*>(form_.get()), form_->Panel1, form_->MDIArea->viewport(),
+    for (QWidget* spot : {static_cast<QWidget*>(form_.get()), Named("Panel1"), Named<QMdiArea>("MDIArea")->viewport(),
                           static_cast<QWidget*>(doc), doc->ScrollBox1()->viewport(), doc->PaintBox1(),
                           static_cast<QWidget*>(form_->statusBar())}) {
         SCOPED_TRACE(spot->metaObject()->className());
@@ -113,11 +87,11 @@ TEST_F(DropTest, OnlyTheFirstDroppedFileIsJoined)
     ASSERT_EQ(form_->Forms2().size(), 1);
     EXPECT_EQ(Active()->windowTitle(), Caption(1, "a.bmp"));
 
-    Active()->Document().joinDir = jdDown;
+    Active()->Model().SetJoinDir(jdDown);
     ASSERT_TRUE(DropFiles(Active()->ScrollBox1()->viewport(), {WriteBmp("c.bmp", MakeBitmap(5, 4, Blue)), a, a}));
     ASSERT_EQ(form_->Forms2().size(), 1);
-    EXPECT_EQ(Active()->Document().workBmp.Height(), 7);
-    EXPECT_EQ(Active()->Document().workBmp.Pixel(0, 6), RGBColor(0, 0, 255));
+    EXPECT_EQ(Active()->Model().Picture().Height(), 7);
+    EXPECT_EQ(Active()->Model().Picture().Pixel(0, 6), RGBColor(0, 0, 255));
     EXPECT_TRUE(boxes_.empty());
 }
 
@@ -144,7 +118,7 @@ TEST_P(DropFailureTest, TheWindowKeepsWorking)
         EXPECT_EQ(boxes_[0].caption, "Gazorin");
         EXPECT_TRUE(boxes_[0].text.contains(QString::fromUtf8(c.boxText))) << boxes_[0].text.toStdString();
     }
-    ASSERT_TRUE(DropFiles(form_->Panel1, {WriteBmp("good.bmp", MakeBitmap(2, 2, Red))}));
+    ASSERT_TRUE(DropFiles(Named("Panel1"), {WriteBmp("good.bmp", MakeBitmap(2, 2, Red))}));
     EXPECT_EQ(form_->Forms2().size(), 1);
 }
 
@@ -160,14 +134,14 @@ INSTANTIATE_TEST_SUITE_P(Drops, DropFailureTest,
 TEST_F(DropTest, DropsStillArriveAfterTheNativeWindowWasRecreated)
 {
     TDropRecord record;
-    record.Listen(*form_->DropDst1);
+    record.Listen(*Named<ui::TDropDst>("DropDst1"));
     ASSERT_NE(form_->winId(), 0u);
-    const auto rehooked = [&] { return form_->DropDst1->HookedWindow() == form_.get(); };
+    const auto rehooked = [&] { return Named<ui::TDropDst>("DropDst1")->HookedWindow() == form_.get(); };
 
     TNativeWindow::Recreate(form_.get());
     EXPECT_FALSE(rehooked()) << "detached until the posted rehook";
     EXPECT_TRUE(QTest::qWaitFor(rehooked));
-    ASSERT_TRUE(DropFiles(form_->Panel1, {Path("x.png")}));
+    ASSERT_TRUE(DropFiles(Named("Panel1"), {Path("x.png")}));
 
     // Turning the window into a tool window needs a new native window as well.
     form_->setWindowFlags(form_->windowFlags() | Qt::Tool);
@@ -175,7 +149,7 @@ TEST_F(DropTest, DropsStillArriveAfterTheNativeWindowWasRecreated)
     form_->show();
     EXPECT_TRUE(QTest::qWaitFor(rehooked));
     EXPECT_TRUE(form_->acceptDrops());
-    ASSERT_TRUE(DropFiles(form_->MDIArea->viewport(), {Path("y.png")}));
+    ASSERT_TRUE(DropFiles(Named<QMdiArea>("MDIArea")->viewport(), {Path("y.png")}));
     EXPECT_EQ(record.count, 2);
     EXPECT_EQ(record.files, QStringList{Path("y.png")});
     EXPECT_TRUE(boxes_.empty());
@@ -191,7 +165,7 @@ TEST_F(DropTest, UriListsFromFileManagersGiveLocalPathsOnly)
     QMimeData web;
     web.setUrls({QUrl("https://example.org/c.png")});
     web.setText("https://example.org/c.png");
-    EXPECT_FALSE(DragAndDrop(form_->Panel1, web));
+    EXPECT_FALSE(DragAndDrop(Named("Panel1"), web));
     EXPECT_TRUE(form_->Forms2().isEmpty());
 }
 
@@ -270,8 +244,8 @@ TEST_F(DropTest, DragThroughTheWindowSystem)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&source));
 
     TDropRecord record;
-    record.Listen(*form_->DropDst1);
-    QWidget* spot = form_->MDIArea->viewport();
+    record.Listen(*Named<ui::TDropDst>("DropDst1"));
+    QWidget* spot = Named<QMdiArea>("MDIArea")->viewport();
     const QPoint over = spot->mapTo(form_.get(), QPoint(20, 30));
     QTimer::singleShot(0, [&] {
         QWindow* target = form_->windowHandle();

@@ -79,7 +79,7 @@ protected:
         Click(button);
     }
 
-    ui::TExportPanel& Panel() { return *form_->Panel2; }
+    ui::TExportPanel& Panel() { return form_->ExportPanel(); }
     QString proposed_;
 };
 
@@ -95,20 +95,20 @@ TEST_F(ExportTest, ExtensionIsReplacedFromTheLastDotOfTheName)
 
 TEST_F(ExportTest, NoDialogWithoutDocumentWindow)
 {
-    ClickWithoutDialog(form_->savejpeg);
-    ClickWithoutDialog(form_->savepng);
+    ClickWithoutDialog(Button("savejpeg"));
+    ClickWithoutDialog(Button("savepng"));
     EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(ExportTest, AnEmptyDocumentIsRefusedAndNothingIsWritten)
 {
     OpenPicture();
-    Click(form_->SBundo); // back to the empty raster the window started with
-    ASSERT_EQ(Active()->Document().workBmp.Width(), 0);
+    Click(Button("SBundo")); // back to the empty raster the window started with
+    ASSERT_EQ(Active()->Model().Picture().Width(), 0);
     const QString old = WriteBytes("src.jpg", "old contents");
-    form_->SavePictureDialog1->SetFileName(old);
-    ClickWithoutDialog(form_->savejpeg);
-    ClickWithoutDialog(form_->savepng);
+    form_->SaveDialog().SetFileName(old);
+    ClickWithoutDialog(Button("savejpeg"));
+    ClickWithoutDialog(Button("savepng"));
     ASSERT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(boxes_[0].text, "保存する画像がありません");
     EXPECT_EQ(ReadAll(old), "old contents");
@@ -120,7 +120,7 @@ TEST_F(ExportTest, PanelSitsUnderTheStandardControlsAndFollowsTheWidth)
     OpenPicture();
     QRect hosts[3], frames[3];
     for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(Drive(form_->savejpeg, QString(), [&](ui::TPanelSaveDialog& d) {
+        ASSERT_TRUE(Drive(Button("savejpeg"), QString(), [&](ui::TPanelSaveDialog& d) {
             const int bx = d.BaseUnitX(), by = d.BaseUnitY();
             EXPECT_EQ(d.windowTitle(), "JPEG形式で保存");
             EXPECT_TRUE(Panel().isVisible());
@@ -161,6 +161,9 @@ TEST_F(ExportTest, PanelSitsUnderTheStandardControlsAndFollowsTheWidth)
 TEST_F(ExportTest, ExchangingControlsMovesThemBetweenSides)
 {
     ui::TPanelOpenDialog dialog;
+    // The controls the panel is placed by are found by the file dialog's own names.
+    for (const char* name : ui::StandardControlNames)
+        EXPECT_NE(dialog.findChild<QWidget*>(name), nullptr) << name;
     QLabel control;
     dialog.SetRightControl(&control);
     dialog.SetBottomControl(&control);
@@ -180,13 +183,13 @@ TEST_F(ExportTest, JpegQualityAndProgressiveReachTheEncoder)
         Panel().TrackBar1->setValue(c.quality);
         EXPECT_EQ(Panel().Label2->text(), QString::number(c.quality) + " %");
         Panel().CBProgressive->setChecked(c.progressive);
-        ASSERT_TRUE(Drive(form_->savejpeg, Path(c.progressive ? "photo.jpg" : "photo.bmp")));
+        ASSERT_TRUE(Drive(Button("savejpeg"), Path(c.progressive ? "photo.jpg" : "photo.bmp")));
         const QByteArray written = ReadAll(Path("photo.jpg"));
         ASSERT_FALSE(written.isEmpty());
         EXPECT_FALSE(QFile::exists(Path("photo.bmp")));
 
         TJPEGImage expected;
-        expected.Assign(Active()->Document().workBmp);
+        expected.Assign(Active()->Model().Picture());
         expected.SetQuality(c.quality);
         expected.SetProgressive(c.progressive);
         TMemoryStream bytes;
@@ -202,10 +205,10 @@ TEST_F(ExportTest, PngSharesTheLastNameAndTheInterlaceBox)
 {
     OpenPicture();
     Panel().CBProgressive->setChecked(true);
-    ASSERT_TRUE(Drive(form_->savejpeg, Path("a")));
+    ASSERT_TRUE(Drive(Button("savejpeg"), Path("a")));
     EXPECT_TRUE(QFile::exists(Path("a.jpg")));
 
-    ASSERT_TRUE(Drive(form_->savepng, Path("my.photo"), [&](ui::TPanelSaveDialog& d) {
+    ASSERT_TRUE(Drive(Button("savepng"), Path("my.photo"), [&](ui::TPanelSaveDialog& d) {
         EXPECT_EQ(d.windowTitle(), "PNG形式で保存");
         EXPECT_FALSE(Panel().TrackBar1->isVisible());
         EXPECT_TRUE(Panel().CBProgressive->isVisible());
@@ -218,13 +221,13 @@ TEST_F(ExportTest, PngSharesTheLastNameAndTheInterlaceBox)
     ASSERT_GT(png.size(), 29);
     EXPECT_TRUE(png.startsWith("\x89PNG"));
     EXPECT_EQ(png[28], 1) << "interlace method";
-    EXPECT_EQ(form_->SavePictureDialog1->FileName(), Path("my.png"));
+    EXPECT_EQ(form_->SaveDialog().FileName(), Path("my.png"));
 }
 
 TEST_F(ExportTest, FailedSaveShowsTheMessageAndLeavesNothingBehind)
 {
     OpenPicture();
-    ASSERT_TRUE(Drive(form_->savejpeg, Path("missing/photo")));
+    ASSERT_TRUE(Drive(Button("savejpeg"), Path("missing/photo")));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "ファイル " + Path("missing/photo.jpg") + " を作成できません");
 
@@ -232,7 +235,7 @@ TEST_F(ExportTest, FailedSaveShowsTheMessageAndLeavesNothingBehind)
     // and no temporary file is left beside it.
     ASSERT_TRUE(QDir(Path("")).mkpath("taken.png"));
     const QString inside = WriteBytes("taken.png/old", "old contents");
-    ASSERT_TRUE(Drive(form_->savepng, Path("taken.x")));
+    ASSERT_TRUE(Drive(Button("savepng"), Path("taken.x")));
     EXPECT_EQ(boxes_.size(), 2u);
     EXPECT_EQ(ReadAll(inside), "old contents");
     const QStringList left = QDir(Path("")).entryList(QDir::Files | QDir::Hidden);

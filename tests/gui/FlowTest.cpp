@@ -44,9 +44,9 @@ TEST_F(GuiTest, OpenThreeFilesAndJoinThemWithDirectionsPositionsAndFlips)
     ASSERT_NE(f, nullptr);
 
     // Below, centred, mirrored left-right: the panel's buttons.
-    Click(form_->SBbottom);
-    Click(form_->SBpCenter);
-    Click(form_->SBchgLR);
+    Click(Button("SBbottom"));
+    Click(Button("SBpCenter"));
+    Click(Button("SBchgLR"));
     ASSERT_TRUE(Open(WriteBmp("b.bmp", b)));
     // Right, at the end, upside-down only: the menus.
     ChooseMenu(*form_, {"モード(&M)", "連結方向(&A)", "右(&R)"});
@@ -55,16 +55,16 @@ TEST_F(GuiTest, OpenThreeFilesAndJoinThemWithDirectionsPositionsAndFlips)
     ChooseMenu(*form_, {"モード(&M)", "上下反転(&V)"});
     ASSERT_TRUE(Open(WriteBmp("c.bmp", c)));
 
-    EXPECT_TRUE(form_->SBRight->Down());
-    EXPECT_TRUE(form_->SBpRight->Down());
-    EXPECT_FALSE(form_->SBchgLR->Down());
-    EXPECT_TRUE(form_->SBchgUB->Down());
+    EXPECT_TRUE(Down("SBRight"));
+    EXPECT_TRUE(Down("SBpRight"));
+    EXPECT_FALSE(Down("SBchgLR"));
+    EXPECT_TRUE(Down("SBchgUB"));
     ASSERT_EQ(form_->Forms2().size(), 1);
     TExpected expected;
     expected.Join(a, jdNew, jpStart, 0);
     expected.Join(b, jdDown, jpCenter, flipLR);
     expected.Join(c, jdRight, jpEnd, flipUB);
-    EXPECT_EQ(FirstDifference(f->Document().workBmp, expected.document.workBmp), "");
+    EXPECT_EQ(FirstDifference(f->Model().Picture(), expected.document.workBmp), "");
     EXPECT_EQ(form_->StatusText(), "幅 58 , 高さ 50");
     EXPECT_TRUE(boxes_.empty());
 }
@@ -74,17 +74,17 @@ TEST_F(GuiTest, ZoomByTypingAndWheelThenUndoCopyAndPaste)
     const TBitmap a = NoiseBitmap(100, 60, 4), b = NoiseBitmap(30, 60, 5);
     ASSERT_TRUE(Open(WriteBmp("a.bmp", a)));
     TForm2* f = Active();
-    Click(form_->SBRight);
+    Click(Button("SBRight"));
     ASSERT_TRUE(Open(WriteBmp("b.bmp", b)));
-    const TBitmap joined = f->Document().workBmp;
+    const TBitmap joined = f->Model().Picture();
     ASSERT_EQ(joined.Width(), 130);
 
-    QComboBox* box = form_->zoombox1;
+    QComboBox* box = Named<QComboBox>("zoombox1");
     const auto typed = [&](const QString& text) {
         Click(box->lineEdit());
         TypeOver(text);
         Press(Qt::Key_Return);
-        return f->Document().zoom;
+        return f->Model().Zoom();
     };
     EXPECT_EQ(typed("50"), 50);
     EXPECT_EQ(f->ScrollBox1()->HorzRange(), 65);
@@ -93,9 +93,9 @@ TEST_F(GuiTest, ZoomByTypingAndWheelThenUndoCopyAndPaste)
     EXPECT_EQ(box->currentText(), "400");
     // Two notches toward the person over the picture, one away.
     Wheel(f->PaintBox1(), QPoint(5, 5), -2);
-    EXPECT_EQ(f->Document().zoom, 380);
+    EXPECT_EQ(f->Model().Zoom(), 380);
     Wheel(f->PaintBox1(), QPoint(5, 5), +1);
-    EXPECT_EQ(f->Document().zoom, 390);
+    EXPECT_EQ(f->Model().Zoom(), 390);
     EXPECT_EQ(box->currentText(), "390");
     EXPECT_EQ(f->ScrollBox1()->VertRange(), 234);
     // The wheel gives the keys back to the document: typing now edits nothing in the box.
@@ -105,16 +105,16 @@ TEST_F(GuiTest, ZoomByTypingAndWheelThenUndoCopyAndPaste)
     Click(f->PaintBox1(), QPoint(5, 5));
     for (int i = 0; i < 2; ++i) {
         Press(Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_EQ(FirstDifference(f->Document().workBmp, a), "") << "undo " << i + 1;
+        EXPECT_EQ(FirstDifference(f->Model().Picture(), a), "") << "undo " << i + 1;
         EXPECT_EQ(form_->StatusText(), "幅 100 , 高さ 60");
     }
 
     Press(Qt::Key_C, Qt::ControlModifier);
-    Click(form_->SBNormal); // the next picture opens a window of its own
+    Click(Button("SBNormal")); // the next picture opens a window of its own
     Press(Qt::Key_V, Qt::ControlModifier);
     ASSERT_EQ(form_->Forms2().size(), 2);
     EXPECT_EQ(Active()->windowTitle(), Caption(2, QString()));
-    EXPECT_EQ(FirstDifference(Active()->Document().workBmp, a), "");
+    EXPECT_EQ(FirstDifference(Active()->Model().Picture(), a), "");
     EXPECT_TRUE(boxes_.empty());
 }
 
@@ -123,17 +123,17 @@ TEST_F(GuiTest, ExportJpegAndPngTwiceEachAndOpenTheFilesAgain)
     const TBitmap picture = MakeBitmap(64, 48, [](int x, int y) { return RGBColor(x * 4, y * 5, (x + y) * 2); });
     ASSERT_TRUE(Open(WriteBmp("photo.bmp", picture)));
     TForm2* f = Active();
-    ui::TExportPanel& panel = *form_->Panel2;
+    ui::TExportPanel& panel = form_->ExportPanel();
 
     struct Save {
         QWidget* button;
         QString typed, written;
         bool quality;
     };
-    const Save saves[] = {{form_->savejpeg, "one.bmp", "one.jpg", true},
-                          {form_->savepng, "two", "two.png", false},
-                          {form_->savejpeg, "three.jpg", "three.jpg", true},
-                          {form_->savepng, "four.x.y", "four.x.png", false}};
+    const Save saves[] = {{Button("savejpeg"), "one.bmp", "one.jpg", true},
+                          {Button("savepng"), "two", "two.png", false},
+                          {Button("savejpeg"), "three.jpg", "three.jpg", true},
+                          {Button("savepng"), "four.x.y", "four.x.png", false}};
     QRect firstPlace;
     for (const Save& save : saves) {
         SCOPED_TRACE(save.written.toStdString());
@@ -165,12 +165,12 @@ TEST_F(GuiTest, ExportJpegAndPngTwiceEachAndOpenTheFilesAgain)
     ASSERT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
 
     // Each file opened again in a window of its own: PNG exactly, JPEG at quality 100 close.
-    Click(form_->SBNormal);
+    Click(Button("SBNormal"));
     for (const Save& save : saves) {
         SCOPED_TRACE(save.written.toStdString());
         ASSERT_TRUE(Open(Path(save.written)));
         ASSERT_NE(Active(), f);
-        const TBitmap& reopened = Active()->Document().workBmp;
+        const TBitmap& reopened = Active()->Model().Picture();
         if (!save.quality) {
             EXPECT_EQ(FirstDifference(reopened, picture), "");
             continue;

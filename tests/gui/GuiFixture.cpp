@@ -91,7 +91,7 @@ bool GuiTest::Open(const QString& path)
         Answer(dialog, path);
         answered = !dialog->isVisible();
     });
-    Click(form_->openpicture);
+    Click(Button("openpicture"));
     return answered;
 }
 

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <memory>
 #include <vector>
@@ -35,6 +37,21 @@ protected:
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
     ui::TForm2* Active() const { return form_->ActiveForm2(); }
+    // A widget, button or action of the main window, found by its name as a person's tools
+    // would; fails the test when there is none.
+    template <class T = QWidget>
+    T* Named(const QString& name) const
+    {
+        T* found = form_->findChild<T*>(name);
+        if (!found)
+            ADD_FAILURE() << "the main window has no " << T::staticMetaObject.className() << " named "
+                          << name.toStdString();
+        return found;
+    }
+    QToolButton* Button(const char* name) const { return Named<QToolButton>(QString::fromLatin1(name)); }
+    QAction* Action(const char* name) const { return Named<QAction>(QString::fromLatin1(name)); }
+    // Whether the setting's action is checked: its menu item and its button show it.
+    bool Down(const char* name) const { return Action(name)->isChecked(); }
     // Opens the file as a person does: the open button, the full name typed into the dialog's
     // name field, Enter. Returns whether the dialog took the name.
     bool Open(const QString& path);

@@ -7,6 +7,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -138,6 +141,31 @@ bool Press(Qt::Key key, Qt::KeyboardModifiers modifiers)
 }
 
 bool TypeOver(const QString& text) { return Press(Qt::Key_A, Qt::ControlModifier) && Type(text); }
+
+bool DragAndDrop(QWidget* target, const QMimeData& data, QPoint pos)
+{
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragMoveEvent move(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(pos, actions, &data, Qt::NoButton, Qt::NoModifier);
+    for (QDropEvent* e : {static_cast<QDropEvent*>(&enter), static_cast<QDropEvent*>(&move), &drop}) {
+        QApplication::sendEvent(target, e);
+        if (!e->isAccepted())
+            return false;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall); // the files are handed over after the drop
+    return drop.dropAction() == Qt::CopyAction;
+}
+
+bool DropFiles(QWidget* target, const QStringList& paths, QPoint pos)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths)
+        urls.append(QUrl::fromLocalFile(p));
+    data.setUrls(urls);
+    return DragAndDrop(target, data, pos);
+}
 
 bool ChooseMenu(QMainWindow& window, const QStringList& path)
 {

@@ -12,6 +12,7 @@
 #include <functional>
 
 class QMainWindow;
+class QMimeData;
 class QWidget;
 
 namespace gz::test {
@@ -32,6 +33,12 @@ bool Type(const QString& text);
 bool Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Selects everything in the focused text field and types text over it.
 bool TypeOver(const QString& text);
+
+// A drag from the desktop over target ending in a drop at pos, as the window system delivers
+// it. Returns whether the drop was taken as a copy; the files are handed over by then.
+bool DragAndDrop(QWidget* target, const QMimeData& data, QPoint pos = {5, 5});
+// The same with local files.
+bool DropFiles(QWidget* target, const QStringList& paths, QPoint pos = {5, 5});
 
 // Clicks the menu bar's menu path[0], then the items along the rest of the path.
 bool ChooseMenu(QMainWindow& window, const QStringList& path);

@@ -30,16 +30,16 @@ TEST_F(GuiTest, WheelZoomStepsByTenWithinItsLimits)
         int from, notch, to;
     };
     for (const Step s : {Step{83, +1, 93}, Step{10, -1, 10}, Step{800, +1, 800}, Step{100, -1, 90}}) {
-        f->Document().zoom = s.from;
-        f->ScrollBox1MouseWheel(s.notch);
-        EXPECT_EQ(f->Document().zoom, s.to) << s.from << " " << s.notch;
-        EXPECT_EQ(form_->zoombox1->currentText(), QString::number(s.to));
+        f->Model().SetZoom(s.from);
+        Wheel(f->PaintBox1(), QPoint(5, 5), s.notch);
+        EXPECT_EQ(f->Model().Zoom(), s.to) << s.from << " " << s.notch;
+        EXPECT_EQ(Named<QComboBox>("zoombox1")->currentText(), QString::number(s.to));
     }
     // The wheel over the picture goes the same way.
-    f->Document().zoom = 50;
+    f->Model().SetZoom(50);
     const QSize before = f->ClientSize();
     Wheel(f->PaintBox1(), QPoint(5, 5), -1);
-    EXPECT_EQ(f->Document().zoom, 40);
+    EXPECT_EQ(f->Model().Zoom(), 40);
     EXPECT_EQ(f->ClientSize(), before); // 12 x 6 zoomed: too small to resize the window
     EXPECT_EQ(f->ScrollBox1()->HorzRange(), 12);
     EXPECT_EQ(f->ScrollBox1()->VertRange(), 6);
@@ -49,10 +49,9 @@ TEST_F(GuiTest, WheelZoomSizesTheWindowToThePictureWithinTheMainWindow)
 {
     ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(100, 60, [](int, int) { return clBlack; }))));
     TForm2* f = Active();
-    f->ScrollBox1MouseWheel(+1); // 110 x 66
+    Wheel(f->PaintBox1(), QPoint(5, 5), +1); // 110 x 66
     EXPECT_EQ(f->ClientSize(), QSize(115, 71));
-    for (int i = 0; i < 20; ++i)
-        f->ScrollBox1MouseWheel(+1);
+    Wheel(f->PaintBox1(), QPoint(5, 5), +20);
     const ui::TMainGeometry m = form_->MainGeometry();
     EXPECT_LE(f->ClientSize().height(), m.panelHeight - f->y() - 40);
     EXPECT_LE(f->ClientSize().width(), m.outerWidth - m.panelWidth - f->x() - 40);
@@ -70,31 +69,36 @@ TEST_F(GuiTest, RightClickNearAnEdgeChoosesTheDirection)
     const int mid = visible.width() / 2, middle = visible.height() / 2;
     for (const Click c : {Click{{mid, 10}, jdUp}, Click{{10, 10}, jdLeft}, Click{{10, middle}, jdLeft},
                           Click{{mid, visible.height() - 10}, jdDown}, Click{{visible.width() - 10, 10}, jdRight}}) {
-        f->Document().joinDir = jdNew;
+        f->Model().SetJoinDir(jdNew);
         QTest::mouseClick(f->PaintBox1(), Qt::RightButton, {}, c.at);
-        EXPECT_EQ(f->Document().joinDir, c.dir) << c.at.x() << "," << c.at.y();
+        EXPECT_EQ(f->Model().JoinDir(), c.dir) << c.at.x() << "," << c.at.y();
     }
-    EXPECT_TRUE(form_->SBRight->Down()); // the panel follows the last click
+    EXPECT_TRUE(Down("SBRight")); // the panel follows the last click
 
-    f->Document().joinDir = jdUp;
+    f->Model().SetJoinDir(jdUp);
     QTest::mouseClick(f->PaintBox1(), Qt::RightButton, {}, QPoint(mid, middle));
     QTest::mouseClick(f->PaintBox1(), Qt::LeftButton, {}, QPoint(10, 10));
-    EXPECT_EQ(f->Document().joinDir, jdUp);
+    EXPECT_EQ(f->Model().JoinDir(), jdUp);
 }
 
 TEST_F(GuiTest, EmptyWindowLeavesThePanelAloneButShowsZeroSize)
 {
-    QImage blank(0, 0, QImage::Format_RGB32);
     ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(10, 10, [](int, int) { return clBlack; }))));
+    TForm2* first = Active();
+    ASSERT_TRUE(Open(Path("a.bmp")));
     TForm2* f = Active();
-    Click(form_->SBup);
+    f->move(150, 100);
+    Click(Button("SBup"));
     ChooseMenu(*form_, {"編集(&E)", "元に戻す(&U)"}); // back to the empty raster of a new window
-    EXPECT_EQ(f->Document().workBmp.Width(), 0);
+    EXPECT_EQ(f->Model().Picture().Width(), 0);
     EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
-    Click(form_->SBLeft);
-    f->Document().joinDir = jdDown;
-    f->FormActivate();
-    EXPECT_TRUE(form_->SBLeft->Down());
+    Click(Button("SBLeft"));
+    Click(first->PaintBox1(), QPoint(3, 3));
+    EXPECT_TRUE(Down("SBNormal"));
+    EXPECT_EQ(form_->StatusText(), "幅 10 , 高さ 10");
+    Click(f->PaintBox1(), QPoint(3, 3));
+    ASSERT_EQ(Active(), f);
+    EXPECT_TRUE(Down("SBNormal")); // the empty window does not speak for the panel
     EXPECT_EQ(form_->StatusText(), "幅 0 , 高さ 0");
 }
 
@@ -107,7 +111,7 @@ TEST_F(GuiTest, TheWindowThatLooksActiveIsTheTarget)
     ASSERT_NE(second, first);
     first->move(0, 0);
     second->move(200, 150);
-    QMdiArea* area = form_->MDIArea;
+    QMdiArea* area = Named<QMdiArea>("MDIArea");
 
     Click(first->PaintBox1(), QPoint(5, 5));
     EXPECT_TRUE(QTest::qWaitFor([&] { return Active() == first; }));

@@ -36,26 +36,23 @@ TColor Blue(int, int) { return RGBColor(0, 0, 255); }
 TEST_F(GuiTest, StartsWithTheDocumentedPanelAndMenus)
 {
     EXPECT_EQ(form_->windowTitle(), "Gazorin");
-    EXPECT_EQ(form_->Panel1->width(), 89);
-    EXPECT_TRUE(form_->SBNormal->Down());
-    EXPECT_TRUE(form_->DirectionItems[jdNew]->isChecked());
-    EXPECT_TRUE(form_->SBpLeft->Down());
-    EXPECT_FALSE(form_->SBchgLR->Down());
-    EXPECT_FALSE(form_->SBchgUB->Down());
-    EXPECT_TRUE(form_->SBautoFit->Down());
-    EXPECT_TRUE(form_->Insert1->isChecked());
-    EXPECT_FALSE(form_->SpeedButton1->isEnabled());
-    EXPECT_EQ(form_->zoombox1->currentText(), "100");
-    for (QAction* item : form_->PositionItems)
-        EXPECT_FALSE(item->isChecked());
-    for (ui::TSpeedButton* corner : {form_->SBUpLeft, form_->SBUpRight, form_->SBBottomLeft, form_->SBBottomRight})
-        EXPECT_FALSE(corner->isVisible());
+    EXPECT_EQ(Named("Panel1")->width(), 89);
+    EXPECT_TRUE(Down("SBNormal"));
+    EXPECT_TRUE(Action("SBNormal")->isChecked());
+    EXPECT_TRUE(Down("SBpLeft"));
+    EXPECT_FALSE(Down("SBchgLR"));
+    EXPECT_FALSE(Down("SBchgUB"));
+    EXPECT_TRUE(Down("SBautoFit"));
+    EXPECT_FALSE(Button("SpeedButton1")->isEnabled());
+    EXPECT_EQ(Named<QComboBox>("zoombox1")->currentText(), "100");
+    for (const char* corner : {"SBUpLeft", "SBUpRight", "SBBottomLeft", "SBBottomRight"})
+        EXPECT_FALSE(Button(corner)->isVisible());
     QStringList menus;
     for (QAction* a : form_->menuBar()->actions())
         menus << a->text();
     EXPECT_EQ(menus, QStringList({"ファイル(&F)", "編集(&E)", "モード(&M)", "ヘルプ(&H)"}));
-    EXPECT_EQ(form_->Undo1->shortcut(), QKeySequence("Ctrl+Z"));
-    EXPECT_EQ(form_->Paste1->shortcut(), QKeySequence("Ctrl+V"));
+    EXPECT_EQ(Action("SBundo")->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(Action("SBpaste")->shortcut(), QKeySequence("Ctrl+V"));
 }
 
 TEST_F(GuiTest, NewWindowModeGivesOneWindowPerFile)
@@ -74,8 +71,8 @@ TEST_F(GuiTest, NewWindowModeGivesOneWindowPerFile)
     EXPECT_EQ(forms[0]->windowTitle(), Caption(1, "a.bmp"));
     EXPECT_EQ(forms[1]->windowTitle(), Caption(2, "b.png"));
     EXPECT_EQ(forms[2]->windowTitle(), Caption(3, "c.bmp"));
-    EXPECT_EQ(forms[1]->Document().workBmp.Width(), 40);
-    EXPECT_EQ(forms[1]->Document().workBmp.Pixel(3, 3), RGBColor(0, 0, 255));
+    EXPECT_EQ(forms[1]->Model().Picture().Width(), 40);
+    EXPECT_EQ(forms[1]->Model().Picture().Pixel(3, 3), RGBColor(0, 0, 255));
     EXPECT_EQ(Active(), forms[2]);
     EXPECT_TRUE(boxes_.empty());
 }
@@ -87,13 +84,13 @@ TEST_F(GuiTest, ChosenDirectionJoinsOntoTheActiveWindow)
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->ClientSize(), QSize(204, 104)); // fitted to the picture
 
-    Click(form_->SBbottom);
-    EXPECT_EQ(first->Document().joinDir, jdDown);
-    EXPECT_TRUE(form_->DirectionItems[jdDown]->isChecked());
+    Click(Button("SBbottom"));
+    EXPECT_EQ(first->Model().JoinDir(), jdDown);
+    EXPECT_TRUE(Action("SBbottom")->isChecked());
     ASSERT_TRUE(Open(WriteBmp("bottom.bmp", MakeBitmap(150, 50, Blue))));
 
     ASSERT_EQ(form_->Forms2().size(), 1);
-    const TBitmap& joined = first->Document().workBmp;
+    const TBitmap& joined = first->Model().Picture();
     EXPECT_EQ(joined.Width(), 200);
     EXPECT_EQ(joined.Height(), 150);
     EXPECT_EQ(joined.Pixel(10, 10), RGBColor(255, 0, 0));
@@ -102,7 +99,7 @@ TEST_F(GuiTest, ChosenDirectionJoinsOntoTheActiveWindow)
     EXPECT_EQ(form_->StatusText(), "幅 200 , 高さ 150");
     EXPECT_EQ(first->ScrollBox1()->VertRange(), 150);
 
-    Click(form_->SBNormal);
+    Click(Button("SBNormal"));
     ASSERT_TRUE(Open(Path("bottom.bmp")));
     EXPECT_EQ(form_->Forms2().size(), 2);
 }
@@ -115,74 +112,74 @@ TEST_F(GuiTest, PanelFollowsTheActiveWindow)
     TForm2* second = Active();
     ASSERT_NE(first, second);
 
-    first->Document().joinDir = jdLeft;
-    first->Document().joinPos = jpEnd;
-    first->Document().flips = flipLR;
-    first->Document().keepSize = 1;
-    first->Document().zoom = 50;
+    first->Model().SetJoinDir(jdLeft);
+    first->Model().SetJoinPos(jpEnd);
+    first->Model().SetFlips(flipLR);
+    first->Model().SetKeepSize(1);
+    first->Model().SetZoom(50);
     Click(first->PaintBox1(), QPoint(5, 5));
-    EXPECT_TRUE(form_->SBLeft->Down());
-    EXPECT_TRUE(form_->DirectionItems[jdLeft]->isChecked());
-    EXPECT_TRUE(form_->SBpRight->Down());
-    EXPECT_TRUE(form_->SBchgLR->Down());
-    EXPECT_FALSE(form_->SBchgUB->Down());
-    EXPECT_FALSE(form_->SBautoFit->Down());
-    EXPECT_EQ(form_->zoombox1->currentText(), "50");
+    EXPECT_TRUE(Down("SBLeft"));
+    EXPECT_TRUE(Button("SBLeft")->isChecked());
+    EXPECT_TRUE(Down("SBpRight"));
+    EXPECT_TRUE(Down("SBchgLR"));
+    EXPECT_FALSE(Down("SBchgUB"));
+    EXPECT_FALSE(Down("SBautoFit"));
+    EXPECT_EQ(Named<QComboBox>("zoombox1")->currentText(), "50");
     QCoreApplication::processEvents();
     EXPECT_EQ(form_->StatusText(), "幅 30 , 高さ 30");
 
     Click(second->PaintBox1(), second->PaintBox1()->rect().bottomRight() - QPoint(3, 3)); // the part not under the first
-    EXPECT_TRUE(form_->SBNormal->Down());
-    EXPECT_TRUE(form_->SBpLeft->Down());
-    EXPECT_FALSE(form_->SBchgLR->Down());
-    EXPECT_TRUE(form_->SBautoFit->Down());
-    EXPECT_EQ(form_->zoombox1->currentText(), "100");
+    EXPECT_TRUE(Down("SBNormal"));
+    EXPECT_TRUE(Down("SBpLeft"));
+    EXPECT_FALSE(Down("SBchgLR"));
+    EXPECT_TRUE(Down("SBautoFit"));
+    EXPECT_EQ(Named<QComboBox>("zoombox1")->currentText(), "100");
 
     // And a click on the panel writes into the active window only.
-    Click(form_->SBchgUB);
-    Click(form_->SBpCenter);
-    EXPECT_EQ(second->Document().flips, flipUB);
-    EXPECT_EQ(second->Document().joinPos, jpCenter);
-    EXPECT_TRUE(form_->V1->isChecked());
-    EXPECT_EQ(first->Document().flips, flipLR);
+    Click(Button("SBchgUB"));
+    Click(Button("SBpCenter"));
+    EXPECT_EQ(second->Model().Flips(), flipUB);
+    EXPECT_EQ(second->Model().JoinPos(), jpCenter);
+    EXPECT_TRUE(Down("SBchgUB"));
+    EXPECT_EQ(first->Model().Flips(), flipLR);
 }
 
 TEST_F(GuiTest, CanvasModeAndMenuItemsStayInStep)
 {
     ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(10, 10, Red))));
-    Click(form_->SBpCenter);
-    Click(form_->SBautoFit); // released: overlay mode
-    EXPECT_EQ(Active()->Document().keepSize, 1);
-    EXPECT_EQ(Active()->Document().joinPos, jpStart);
-    EXPECT_FALSE(form_->Insert1->isChecked());
-    EXPECT_TRUE(form_->SpeedButton1->isEnabled());
+    Click(Button("SBpCenter"));
+    Click(Button("SBautoFit")); // released: overlay mode
+    EXPECT_EQ(Active()->Model().KeepSize(), 1);
+    EXPECT_EQ(Active()->Model().JoinPos(), jpStart);
+    EXPECT_FALSE(Down("SBautoFit"));
+    EXPECT_TRUE(Button("SpeedButton1")->isEnabled());
 
     ChooseMenu(*form_, {"モード(&M)", "挿入(&I)"}); // back to growing
-    EXPECT_TRUE(form_->SBautoFit->Down());
-    EXPECT_EQ(Active()->Document().keepSize, 0);
-    EXPECT_FALSE(form_->SpeedButton1->isEnabled());
+    EXPECT_TRUE(Down("SBautoFit"));
+    EXPECT_EQ(Active()->Model().KeepSize(), 0);
+    EXPECT_FALSE(Button("SpeedButton1")->isEnabled());
 
     ChooseMenu(*form_, {"モード(&M)", "左右反転(&H)"});
-    EXPECT_TRUE(form_->SBchgLR->Down());
-    EXPECT_EQ(Active()->Document().flips, flipLR);
+    EXPECT_TRUE(Down("SBchgLR"));
+    EXPECT_EQ(Active()->Model().Flips(), flipLR);
     ChooseMenu(*form_, {"モード(&M)", "連結位置(&P)", "右(&R)"});
-    EXPECT_TRUE(form_->SBpRight->Down());
-    EXPECT_EQ(Active()->Document().joinPos, jpEnd);
+    EXPECT_TRUE(Down("SBpRight"));
+    EXPECT_EQ(Active()->Model().JoinPos(), jpEnd);
     ChooseMenu(*form_, {"モード(&M)", "連結方向(&A)", "右(&R)"});
-    EXPECT_TRUE(form_->SBRight->Down());
-    EXPECT_EQ(Active()->Document().joinDir, jdRight);
+    EXPECT_TRUE(Down("SBRight"));
+    EXPECT_EQ(Active()->Model().JoinDir(), jdRight);
 }
 
 TEST_F(GuiTest, ZoomBoxTakesTypedValuesUpTo400AndListChoicesUpTo800)
 {
     ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(100, 50, Red))));
     TForm2* f = Active();
-    QComboBox* box = form_->zoombox1;
+    QComboBox* box = Named<QComboBox>("zoombox1");
     const auto typed = [&](const QString& text) {
         Click(box->lineEdit());
         TypeOver(text);
         Press(Qt::Key_Return);
-        return f->Document().zoom;
+        return f->Model().Zoom();
     };
     const auto chosen = [&](const QString& text) {
         Click(box, QPoint(box->width() - 6, box->height() / 2)); // the arrow
@@ -191,7 +188,7 @@ TEST_F(GuiTest, ZoomBoxTakesTypedValuesUpTo400AndListChoicesUpTo800)
         const QModelIndex item = box->model()->index(box->findText(text), 0);
         list->scrollTo(item);
         Click(list->viewport(), list->visualRect(item).center());
-        return f->Document().zoom;
+        return f->Model().Zoom();
     };
     EXPECT_EQ(typed("37"), 37);
     EXPECT_EQ(typed("800"), 400);
@@ -216,8 +213,8 @@ TEST_F(GuiTest, OpensAtItsOuterSizeCentredWithTheWholePanelShown)
         << form_->frameGeometry().width() << " x " << form_->frameGeometry().height();
     const QPoint offCentre = form_->frameGeometry().center() - screen.center();
     EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
-    for (QGroupBox* group : form_->Panel1->findChildren<QGroupBox*>()) {
-        EXPECT_LE(group->geometry().bottom(), form_->Panel1->height()) << group->title().toStdString();
+    for (QGroupBox* group : Named("Panel1")->findChildren<QGroupBox*>()) {
+        EXPECT_LE(group->geometry().bottom(), Named("Panel1")->height()) << group->title().toStdString();
         EXPECT_GE(group->height(), group->minimumSizeHint().height()) << group->title().toStdString();
     }
 }
@@ -240,7 +237,7 @@ TEST_F(GuiTest, PastedImagesWithTransparencyLandOnWhite)
     QGuiApplication::clipboard()->setImage(image);
     ChooseMenu(*form_, {"編集(&E)", "貼り付け(&P)"});
     ASSERT_NE(Active(), nullptr);
-    const TBitmap& raster = Active()->Document().workBmp;
+    const TBitmap& raster = Active()->Model().Picture();
     EXPECT_EQ(raster.Pixel(0, 0), clWhite);
     EXPECT_EQ(raster.Pixel(1, 1), RGBColor(0, 128, 0));
 }
@@ -278,18 +275,6 @@ INSTANTIATE_TEST_SUITE_P(Files, LoadFailureTest,
                                            LoadFailure{"broken.bmp", "BM garbage", true, ""},
                                            LoadFailure{"broken.wmf", "not a metafile", true, ""}));
 
-TEST_F(GuiTest, DropLoadsOnlyTheFirstFileAndIgnoresNamesWithoutExtension)
-{
-    const QString a = WriteBmp("a.bmp", MakeBitmap(3, 3, Red));
-    const QString b = WriteBmp("b.bmp", MakeBitmap(3, 3, Blue));
-    form_->DropDst1FileDrop(form_->DropDst1, {Path("noextension"), a}, 0, 0);
-    form_->DropDst1FileDrop(form_->DropDst1, {Path("dot."), a}, 0, 0);
-    EXPECT_TRUE(form_->Forms2().isEmpty());
-    form_->DropDst1FileDrop(form_->DropDst1, {a, b, b}, 0, 0);
-    ASSERT_EQ(form_->Forms2().size(), 1);
-    EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "a.bmp"));
-}
-
 TEST_F(GuiTest, AboutBoxAndBlankJoin)
 {
     ChooseMenu(*form_, {"ヘルプ(&H)", "バージョン情報(&A)..."});
@@ -298,8 +283,8 @@ TEST_F(GuiTest, AboutBoxAndBlankJoin)
     EXPECT_EQ(boxes_[0].text, "Gazorin　Ver. 2.3");
 
     ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(8, 6, Red))));
-    QTest::mouseDClick(form_->SBbottom, Qt::LeftButton);
-    const TBitmap& raster = Active()->Document().workBmp;
+    QTest::mouseDClick(Button("SBbottom"), Qt::LeftButton);
+    const TBitmap& raster = Active()->Model().Picture();
     EXPECT_EQ(raster.Height(), 12);
     EXPECT_EQ(raster.Pixel(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(raster.Pixel(0, 11), clWhite);
@@ -313,27 +298,27 @@ TEST_F(GuiTest, OpenDialogTakesATypedNameAndShowsThePreviewAgainWhenReopened)
     form_->GraphicPreviewSwitch = [&](bool on) { switched.push_back(on); };
 
     WhenActive("gz::ui::TOpenPictureDialog", [&](QWidget* dialog) { Answer(dialog, QString()); });
-    Click(form_->openpicture);
+    Click(Button("openpicture"));
     EXPECT_TRUE(form_->Forms2().isEmpty());
     // The name typed in full: the completion list that typing opens goes with the dialog.
     ASSERT_TRUE(Open(a));
     EXPECT_EQ(switched, std::vector<bool>({true, false, true, false}));
     ASSERT_EQ(form_->Forms2().size(), 1);
     EXPECT_EQ(form_->Forms2()[0]->windowTitle(), Caption(1, "apple.bmp"));
-    EXPECT_FALSE(form_->OpenPictureDialog1->nameFilters().isEmpty());
+    EXPECT_FALSE(Named<ui::TOpenPictureDialog>("OpenPictureDialog1")->nameFilters().isEmpty());
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_TRUE(w == form_.get() || !w->isVisible()) << w->metaObject()->className() << " left on screen";
 
     // Reopened with the last file still chosen, the preview shows it.
     WhenActive("gz::ui::TOpenPictureDialog", [&](QWidget*) {
-        ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
+        ui::TOpenPictureDialog* dialog = Named<ui::TOpenPictureDialog>("OpenPictureDialog1");
         EXPECT_EQ(dialog->selectedFiles(), QStringList{a});
         EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->PreviewSize()->text() == "12 x 8"; }))
             << dialog->PreviewSize()->text().toStdString();
         Press(Qt::Key_Escape);
     });
-    Click(form_->openpicture);
+    Click(Button("openpicture"));
     EXPECT_EQ(form_->Forms2().size(), 1);
 }
 
@@ -346,7 +331,7 @@ TEST(OpenPictureDialogFilter, TurnsRegistryFiltersIntoNameFilters)
 
 TEST_F(GuiTest, OpenDialogPreviewShowsDecodablePicturesOnly)
 {
-    ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
+    ui::TOpenPictureDialog* dialog = Named<ui::TOpenPictureDialog>("OpenPictureDialog1");
     dialog->ShowPreview(WriteBmp("a.bmp", MakeBitmap(30, 20, Red)));
     EXPECT_EQ(dialog->PreviewSize()->text(), "30 x 20");
     EXPECT_FALSE(dialog->PreviewImage()->pixmap().isNull());
@@ -389,14 +374,14 @@ TEST_F(GuiTest, PlugInFormatsOpenAndJoinThroughTheMainWindow)
     tga.append("\x00\xff\x00\xff\xff\xff", 6); // blue, green, red per pixel
     form_->LoadAndJoin(WriteBytes("two.ppm", ppm));
     ASSERT_EQ(form_->Forms2().size(), 1) << (boxes_.empty() ? QString() : boxes_.front().text).toStdString();
-    const TBitmap& first = Active()->Document().workBmp;
+    const TBitmap& first = Active()->Model().Picture();
     EXPECT_EQ(first.Pixel(0, 0), RGBColor(255, 0, 0));
     EXPECT_EQ(first.Pixel(1, 0), RGBColor(0, 0, 255));
 
-    Active()->Document().joinDir = jdRight;
+    Active()->Model().SetJoinDir(jdRight);
     form_->LoadAndJoin(WriteBytes("tall.tga", tga));
     ASSERT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
-    const TBitmap& joined = Active()->Document().workBmp;
+    const TBitmap& joined = Active()->Model().Picture();
     EXPECT_EQ(joined.Width(), 3);
     EXPECT_EQ(joined.Height(), 2);
     EXPECT_EQ(joined.Pixel(2, 0), RGBColor(0, 255, 0));
@@ -421,17 +406,17 @@ TEST_F(GuiTest, BitmapsAndPlugInFormatsFallBackOnlyThroughThePlugInPictureClass)
                                     return x == 0 ? RGBColor(0, 128, 0) : RGBColor(255, 255, 0);
                                 })));
     ASSERT_EQ(form_->Forms2().size(), 1) << (boxes_.empty() ? QString() : boxes_.front().text).toStdString();
-    const TBitmap& raster = Active()->Document().workBmp;
+    const TBitmap& raster = Active()->Model().Picture();
     EXPECT_EQ(raster.Width(), 2);
     EXPECT_EQ(raster.Pixel(0, 0), RGBColor(0, 128, 0));
     EXPECT_EQ(raster.Pixel(1, 0), RGBColor(255, 255, 0));
 
     // The same PNM bytes under their own extension are the plug-in's.
-    Active()->Document().joinDir = jdDown;
+    Active()->Model().SetJoinDir(jdDown);
     form_->LoadAndJoin(WriteBytes("two.ppm", ppm));
     ASSERT_TRUE(boxes_.empty()) << boxes_.front().text.toStdString();
-    EXPECT_EQ(Active()->Document().workBmp.Height(), 2);
-    EXPECT_EQ(Active()->Document().workBmp.Pixel(1, 1), RGBColor(0, 0, 255));
+    EXPECT_EQ(Active()->Model().Picture().Height(), 2);
+    EXPECT_EQ(Active()->Model().Picture().Pixel(1, 1), RGBColor(0, 0, 255));
 }
 
 } // namespace gz::test

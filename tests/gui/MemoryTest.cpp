@@ -21,9 +21,9 @@ TEST_F(GuiTest, LoadsAndJoinsThatNeedMoreMemoryThanThereIsChangeNothing)
     form_->LoadAndJoin(WriteBmp("a.bmp", NoiseBitmap(20, 10, 1)));
     ui::TForm2* document = Active();
     ASSERT_NE(document, nullptr);
-    document->Document().joinDir = jdRight;
+    document->Model().SetJoinDir(jdRight);
     form_->LoadAndJoin(WriteBmp("b.bmp", NoiseBitmap(5, 10, 2)));
-    const TBitmap work = document->Document().workBmp, undo = document->Document().undoBmp;
+    const TBitmap work = document->Model().Picture(), undo = document->Model().Document().undoBmp;
     ASSERT_EQ(work.Width(), 25);
 
     {
@@ -36,16 +36,16 @@ TEST_F(GuiTest, LoadsAndJoinsThatNeedMoreMemoryThanThereIsChangeNothing)
             EXPECT_EQ(boxes_[0].kind, ui::TMessageKind::Error);
             EXPECT_TRUE(boxes_[0].text.contains("not enough memory")) << boxes_[0].text.toStdString();
             EXPECT_EQ(Active(), document);
-            EXPECT_EQ(FirstDifference(document->Document().workBmp, work), "");
-            EXPECT_EQ(FirstDifference(document->Document().undoBmp, undo), "");
+            EXPECT_EQ(FirstDifference(document->Model().Picture(), work), "");
+            EXPECT_EQ(FirstDifference(document->Model().Document().undoBmp, undo), "");
         }
         // Still at work under the same limit: the next picture joins, and undo takes it away.
         boxes_.clear();
         form_->LoadAndJoin(WriteBmp("c.bmp", NoiseBitmap(3, 10, 3)));
         EXPECT_TRUE(boxes_.empty());
-        EXPECT_EQ(document->Document().workBmp.Width(), 28);
-        form_->Undo1Click();
-        EXPECT_EQ(FirstDifference(document->Document().workBmp, work), "");
+        EXPECT_EQ(document->Model().Picture().Width(), 28);
+        ChooseMenu(*form_, {"編集(&E)", "元に戻す(&U)"});
+        EXPECT_EQ(FirstDifference(document->Model().Picture(), work), "");
     }
 }
 

@@ -32,14 +32,14 @@ Bytes TransparentPng()
 TEST_F(GuiTest, DroppedPhotosArriveUprightAndTransparentPartsWhite)
 {
     const QString phone = Write(Path("phone.jpg"), JpegFile(NoiseBitmap(32, 24, 9), {6}));
-    form_->DropDst1FileDrop(form_->DropDst1, {phone}, 0, 0);
+    ASSERT_TRUE(DropFiles(form_.get(), {phone}));
     ASSERT_NE(Active(), nullptr);
-    EXPECT_EQ(Active()->Document().workBmp.Width(), 24);
-    EXPECT_EQ(Active()->Document().workBmp.Height(), 32);
+    EXPECT_EQ(Active()->Model().Picture().Width(), 24);
+    EXPECT_EQ(Active()->Model().Picture().Height(), 32);
 
     const QString logo = Write(Path("logo.png"), TransparentPng());
-    form_->DropDst1FileDrop(form_->DropDst1, {logo}, 0, 0);
-    const TBitmap& raster = Active()->Document().workBmp;
+    ASSERT_TRUE(DropFiles(form_.get(), {logo}));
+    const TBitmap& raster = Active()->Model().Picture();
     ASSERT_EQ(raster.Width(), 6);
     EXPECT_EQ(raster.Pixel(0, 0), clWhite);
     EXPECT_EQ(raster.Pixel(5, 3), RGBColor(0, 160, 0));
@@ -48,7 +48,7 @@ TEST_F(GuiTest, DroppedPhotosArriveUprightAndTransparentPartsWhite)
 
 TEST_F(GuiTest, OpenDialogPreviewIsUprightAndWhiteWhereTransparent)
 {
-    ui::TOpenPictureDialog* dialog = form_->OpenPictureDialog1;
+    ui::TOpenPictureDialog* dialog = Named<ui::TOpenPictureDialog>("OpenPictureDialog1");
     dialog->ShowPreview(Write(Path("phone.jpg"), JpegFile(NoiseBitmap(32, 24, 9), {6})));
     EXPECT_EQ(dialog->PreviewSize()->text(), "24 x 32");
     dialog->ShowPreview(Write(Path("logo.png"), TransparentPng()));

@@ -250,10 +250,10 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
     form_->LoadAndJoin(WriteBmp("base.bmp", MakeBitmap(300, 100, Red)));
     ui::TForm2* window = Active();
     ASSERT_NE(window, nullptr);
-    Click(form_->SBRight);
-    Click(form_->SBautoFit); // keep the canvas size
-    Click(form_->SpeedButton1);
-    ASSERT_EQ(window->Document().joinPos, jpCustom);
+    Click(Button("SBRight"));
+    Click(Button("SBautoFit")); // keep the canvas size
+    Click(Button("SpeedButton1"));
+    ASSERT_EQ(window->Model().JoinPos(), jpCustom);
 
     const QString piece = WriteBmp("piece.bmp", MakeBitmap(100, 80, Blue));
     QTimer::singleShot(0, wizard_.get(), [&] {
@@ -265,7 +265,7 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
     });
     form_->LoadAndJoin(piece);
 
-    const TABitmap& joined = window->Document().workBmp;
+    const TABitmap& joined = window->Model().Picture();
     ASSERT_EQ(joined.Width(), 300);
     ASSERT_EQ(joined.Height(), 100);
     // Drawn at opacity 255: a bright byte over a darker one loses one level.
@@ -281,7 +281,7 @@ TEST_F(WizardTest, CustomJoinThroughTheMainWindow)
         Click(wizard_->Button2);
     });
     form_->LoadAndJoin(WriteBmp("other.bmp", MakeBitmap(10, 10, Black)));
-    EXPECT_EQ(window->Document().workBmp.Pixel(0, 0), RGBColor(255, 0, 0));
+    EXPECT_EQ(window->Model().Picture().Pixel(0, 0), RGBColor(255, 0, 0));
     EXPECT_TRUE(boxes_.empty());
 }
 

@@ -1,0 +1,150 @@
+// The actions of the main window, one per command and setting, and the menus that show them.
+// The tool panel (MainPanel.cpp) shows the same actions as buttons.
+
+#include "workspace/Glyphs.h"
+#include "workspace/MainForm.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace gz::ui {
+
+namespace {
+
+// name: the panel button's name; text: the menu item's; hint: the button's tooltip.
+QAction* MakeAction(QObject* owner, const char* name, const QString& text, const QString& hint, TGlyph glyph)
+{
+    auto* a = new QAction(GlyphIcon(glyph), text, owner);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setToolTip(hint);
+    a->setIconVisibleInMenu(false);
+    return a;
+}
+
+QAction* MakeSetting(QObject* owner, const char* name, const QString& text, const QString& hint, TGlyph glyph,
+                     int tag)
+{
+    QAction* a = MakeAction(owner, name, text, hint, glyph);
+    a->setCheckable(true);
+    a->setData(tag);
+    return a;
+}
+
+} // namespace
+
+void TForm1::CreateActions()
+{
+    const auto command = [this](const char* name, const QString& text, const QString& hint, TGlyph glyph,
+                                void (TForm1::*handler)()) {
+        QAction* a = MakeAction(this, name, text, hint, glyph);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    openpicture = command("openpicture", QStringLiteral("開く(&O)..."), QStringLiteral("ファイルから画像を読み込む"),
+                          TGlyph::Open, &TForm1::openpictureClick);
+    savejpeg = command("savejpeg", QStringLiteral("JPEGイメージで保存(&J)"), QStringLiteral("JPEGイメージで保存する"),
+                       TGlyph::SaveJpeg, &TForm1::savejpegClick);
+    savepng = command("savepng", QStringLiteral("PNGイメージで保存(&P)"), QStringLiteral("PNGイメージで保存する"),
+                      TGlyph::SavePng, &TForm1::savepngClick);
+    Exit1 = new QAction(QStringLiteral("終了(&X)"), this);
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    connect(Exit1, &QAction::triggered, this, &QWidget::close);
+    SBundo = command("SBundo", QStringLiteral("元に戻す(&U)"), QStringLiteral("ひとつ前の状態に戻る"), TGlyph::Undo,
+                     &TForm1::Undo1Click);
+    SBundo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    SBcopy = command("SBcopy", QStringLiteral("コピー(&C)"), QStringLiteral("画像をクリップボードにコピー"),
+                     TGlyph::Copy, &TForm1::Copy1Click);
+    SBcopy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    SBpaste = command("SBpaste", QStringLiteral("貼り付け(&P)"), QStringLiteral("クリップボードから貼り付け"),
+                      TGlyph::Paste, &TForm1::Paste1Click);
+    SBpaste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    About1 = new QAction(QStringLiteral("バージョン情報(&A)..."), this);
+    About1->setObjectName(QStringLiteral("About1"));
+    connect(About1, &QAction::triggered, this, &TForm1::About1Click);
+
+    // 連結方向: exactly one checked; the corners have no menu item and no visible button.
+    directions_ = new QActionGroup(this);
+    const struct {
+        const char* name;
+        const char* text;
+        const char* hint;
+        TGlyph glyph;
+        int dir;
+    } directions[] = {{"SBNormal", "新規(&N)", "新規ウィンドウを作成", TGlyph::NewWindow, jdNew},
+                      {"SBup", "上(&U)", "上に連結", TGlyph::Up, jdUp},
+                      {"SBbottom", "下(&B)", "下に連結", TGlyph::Down, jdDown},
+                      {"SBLeft", "左(&L)", "左に連結", TGlyph::Left, jdLeft},
+                      {"SBRight", "右(&R)", "右に連結", TGlyph::Right, jdRight},
+                      {"SBUpLeft", "", "", TGlyph::UpLeft, jdUpLeft},
+                      {"SBUpRight", "", "", TGlyph::UpRight, jdUpRight},
+                      {"SBBottomLeft", "", "", TGlyph::DownLeft, jdDownLeft},
+                      {"SBBottomRight", "", "", TGlyph::DownRight, jdDownRight}};
+    for (const auto& d : directions) {
+        QAction* a = MakeSetting(this, d.name, QString::fromUtf8(d.text), QString::fromUtf8(d.hint), d.glyph, d.dir);
+        directions_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, dir = d.dir] { SBNormalClick(dir); });
+    }
+    directions_->actions().constFirst()->setChecked(true);
+
+    // 連結位置: start, centre, end, and the custom position, which needs a canvas of fixed size.
+    positions_ = new QActionGroup(this);
+    const struct {
+        const char* name;
+        const char* text;
+        const char* hint;
+        TGlyph glyph;
+        int pos;
+    } positions[] = {{"SBpLeft", "左(&L)", "左(上)に寄せて配置", TGlyph::AlignStart, jpStart},
+                     {"SBpCenter", "中(&C)", "中央に寄せて配置", TGlyph::AlignCenter, jpCenter},
+                     {"SBpRight", "右(&R)", "右(下)に寄せて配置", TGlyph::AlignEnd, jpEnd},
+                     {"SpeedButton1", "Custom(&C)", "", TGlyph::AlignStart, jpCustom}};
+    for (const auto& p : positions) {
+        QAction* a = MakeSetting(this, p.name, QString::fromUtf8(p.text), QString::fromUtf8(p.hint), p.glyph, p.pos);
+        positions_->addAction(a);
+        connect(a, &QAction::triggered, this, [this, pos = p.pos] { SBpLeftClick(pos); });
+    }
+    positions_->actions().constFirst()->setChecked(true);
+    SpeedButton1 = positions_->actions().constLast();
+    SpeedButton1->setIcon(QIcon());
+    SpeedButton1->setIconText(QStringLiteral("custom"));
+    SpeedButton1->setEnabled(false);
+
+    SBchgLR = MakeSetting(this, "SBchgLR", QStringLiteral("左右反転(&H)"), QStringLiteral("左右反転"),
+                          TGlyph::MirrorLeftRight, 2);
+    SBchgUB = MakeSetting(this, "SBchgUB", QStringLiteral("上下反転(&V)"), QStringLiteral("上下反転"),
+                          TGlyph::MirrorUpDown, 1);
+    SBautoFit = MakeSetting(this, "SBautoFit", QStringLiteral("挿入(&I)"), QStringLiteral("サイズ変更する"),
+                            TGlyph::GrowCanvas, 1);
+    SBautoFit->setChecked(true);
+    connect(SBchgLR, &QAction::triggered, this, &TForm1::SBchgUBClick);
+    connect(SBchgUB, &QAction::triggered, this, &TForm1::SBchgUBClick);
+    connect(SBautoFit, &QAction::triggered, this, &TForm1::SBautoFitClick);
+}
+
+void TForm1::BuildMenus()
+{
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    file->addActions({openpicture, savejpeg, savepng});
+    file->addSeparator();
+    file->addAction(Exit1);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
+    edit->addAction(SBundo);
+    edit->addSeparator();
+    edit->addActions({SBcopy, SBpaste});
+
+    QMenu* mode = bar->addMenu(QStringLiteral("モード(&M)"));
+    QMenu* direction = mode->addMenu(QStringLiteral("連結方向(&A)"));
+    direction->addActions(directions_->actions().mid(0, jdRight + 1));
+    QMenu* position = mode->addMenu(QStringLiteral("連結位置(&P)"));
+    position->addActions(positions_->actions());
+    mode->addActions({SBchgLR, SBchgUB, SBautoFit});
+
+    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->addAction(About1);
+}
+
+} // namespace gz::ui
