@@ -34,8 +34,9 @@ public:
 // a name without a dot gets extension appended. Dots in folder names do not count.
 QString ReplaceExtension(const QString& fileName, const QString& extension);
 
-// Both do nothing without a document window. A file that cannot be written leaves any old
-// file of that name as it was; the error passes on to the caller's error box.
+// Both do nothing without a document window, and refuse an empty picture before asking for a
+// name. A file that cannot be written leaves any old file of that name as it was; the error
+// passes on to the caller's error box.
 void SaveAsJpeg(TForm1& form);
 void SaveAsPng(TForm1& form);
 

@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <initializer_list>
+
 namespace gz::ui {
 
 namespace {
@@ -30,6 +32,25 @@ QAction* MakeSetting(QObject* owner, const char* name, const QString& text, cons
     a->setCheckable(true);
     a->setData(tag);
     return a;
+}
+
+// One setting of an exclusive group: action name, menu text, button hint, glyph, value.
+struct TChoice {
+    const char* name;
+    const char* text;
+    const char* hint;
+    TGlyph glyph;
+    int tag;
+};
+
+// The choices as checkable actions of one exclusive group, the first checked.
+QActionGroup* MakeGroup(QObject* owner, std::initializer_list<TChoice> choices)
+{
+    auto* group = new QActionGroup(owner);
+    for (const TChoice& c : choices)
+        group->addAction(MakeSetting(owner, c.name, QString::fromUtf8(c.text), QString::fromUtf8(c.hint), c.glyph, c.tag));
+    group->actions().constFirst()->setChecked(true);
+    return group;
 }
 
 } // namespace
@@ -65,47 +86,25 @@ void TForm1::CreateActions()
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 
     // 連結方向: exactly one checked; the corners have no menu item and no visible button.
-    directions_ = new QActionGroup(this);
-    const struct {
-        const char* name;
-        const char* text;
-        const char* hint;
-        TGlyph glyph;
-        int dir;
-    } directions[] = {{"SBNormal", "新規(&N)", "新規ウィンドウを作成", TGlyph::NewWindow, jdNew},
-                      {"SBup", "上(&U)", "上に連結", TGlyph::Up, jdUp},
-                      {"SBbottom", "下(&B)", "下に連結", TGlyph::Down, jdDown},
-                      {"SBLeft", "左(&L)", "左に連結", TGlyph::Left, jdLeft},
-                      {"SBRight", "右(&R)", "右に連結", TGlyph::Right, jdRight},
-                      {"SBUpLeft", "", "", TGlyph::UpLeft, jdUpLeft},
-                      {"SBUpRight", "", "", TGlyph::UpRight, jdUpRight},
-                      {"SBBottomLeft", "", "", TGlyph::DownLeft, jdDownLeft},
-                      {"SBBottomRight", "", "", TGlyph::DownRight, jdDownRight}};
-    for (const auto& d : directions) {
-        QAction* a = MakeSetting(this, d.name, QString::fromUtf8(d.text), QString::fromUtf8(d.hint), d.glyph, d.dir);
-        directions_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, dir = d.dir] { SBNormalClick(dir); });
-    }
-    directions_->actions().constFirst()->setChecked(true);
+    directions_ = MakeGroup(this, {{"SBNormal", "新規(&N)", "新規ウィンドウを作成", TGlyph::NewWindow, jdNew},
+                                   {"SBup", "上(&U)", "上に連結", TGlyph::Up, jdUp},
+                                   {"SBbottom", "下(&B)", "下に連結", TGlyph::Down, jdDown},
+                                   {"SBLeft", "左(&L)", "左に連結", TGlyph::Left, jdLeft},
+                                   {"SBRight", "右(&R)", "右に連結", TGlyph::Right, jdRight},
+                                   {"SBUpLeft", "", "", TGlyph::UpLeft, jdUpLeft},
+                                   {"SBUpRight", "", "", TGlyph::UpRight, jdUpRight},
+                                   {"SBBottomLeft", "", "", TGlyph::DownLeft, jdDownLeft},
+                                   {"SBBottomRight", "", "", TGlyph::DownRight, jdDownRight}});
+    for (QAction* a : directions_->actions())
+        connect(a, &QAction::triggered, this, [this, dir = a->data().toInt()] { SBNormalClick(dir); });
 
     // 連結位置: start, centre, end, and the custom position, which needs a canvas of fixed size.
-    positions_ = new QActionGroup(this);
-    const struct {
-        const char* name;
-        const char* text;
-        const char* hint;
-        TGlyph glyph;
-        int pos;
-    } positions[] = {{"SBpLeft", "左(&L)", "左(上)に寄せて配置", TGlyph::AlignStart, jpStart},
-                     {"SBpCenter", "中(&C)", "中央に寄せて配置", TGlyph::AlignCenter, jpCenter},
-                     {"SBpRight", "右(&R)", "右(下)に寄せて配置", TGlyph::AlignEnd, jpEnd},
-                     {"SpeedButton1", "Custom(&C)", "", TGlyph::AlignStart, jpCustom}};
-    for (const auto& p : positions) {
-        QAction* a = MakeSetting(this, p.name, QString::fromUtf8(p.text), QString::fromUtf8(p.hint), p.glyph, p.pos);
-        positions_->addAction(a);
-        connect(a, &QAction::triggered, this, [this, pos = p.pos] { SBpLeftClick(pos); });
-    }
-    positions_->actions().constFirst()->setChecked(true);
+    positions_ = MakeGroup(this, {{"SBpLeft", "左(&L)", "左(上)に寄せて配置", TGlyph::AlignStart, jpStart},
+                                  {"SBpCenter", "中(&C)", "中央に寄せて配置", TGlyph::AlignCenter, jpCenter},
+                                  {"SBpRight", "右(&R)", "右(下)に寄せて配置", TGlyph::AlignEnd, jpEnd},
+                                  {"SpeedButton1", "Custom(&C)", "", TGlyph::AlignStart, jpCustom}});
+    for (QAction* a : positions_->actions())
+        connect(a, &QAction::triggered, this, [this, pos = a->data().toInt()] { SBpLeftClick(pos); });
     SpeedButton1 = positions_->actions().constLast();
     SpeedButton1->setIcon(QIcon());
     SpeedButton1->setIconText(QStringLiteral("custom"));

@@ -80,12 +80,7 @@ TEST_F(GuiTest, ZoomByTypingAndWheelThenUndoCopyAndPaste)
     ASSERT_EQ(joined.Width(), 130);
 
     QComboBox* box = Named<QComboBox>("zoombox1");
-    const auto typed = [&](const QString& text) {
-        Click(box->lineEdit());
-        TypeOver(text);
-        Press(Qt::Key_Return);
-        return f->Model().Zoom();
-    };
+    const auto typed = [&](const QString& text) { return TypeZoom(text); };
     EXPECT_EQ(typed("50"), 50);
     EXPECT_EQ(f->ScrollBox1()->HorzRange(), 65);
     EXPECT_EQ(typed("900"), 400);

@@ -4,6 +4,7 @@
 #include "workspace/Startup.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
@@ -104,6 +105,24 @@ void GuiTest::Answer(QWidget* fileDialog, const QString& name)
     Click(fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")));
     TypeOver(name);
     Press(Qt::Key_Return);
+}
+
+QString GuiTest::PanelShows() const
+{
+    QStringList pressed;
+    for (const char* name : {"SBNormal", "SBup", "SBbottom", "SBLeft", "SBRight", "SBpLeft", "SBpCenter", "SBpRight",
+                             "SpeedButton1", "SBchgLR", "SBchgUB", "SBautoFit"})
+        if (Button(name)->isChecked())
+            pressed << QString::fromLatin1(name);
+    return pressed.join(u' ') + u' ' + Named<QComboBox>(QStringLiteral("zoombox1"))->currentText();
+}
+
+int GuiTest::TypeZoom(const QString& text)
+{
+    Click(Named<QComboBox>(QStringLiteral("zoombox1"))->lineEdit());
+    TypeOver(text);
+    Press(Qt::Key_Return);
+    return Active() ? Active()->Model().Zoom() : 0;
 }
 
 QString GuiTest::Caption(int n, const QString& fileName) const

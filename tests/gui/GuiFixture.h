@@ -52,6 +52,11 @@ protected:
     QAction* Action(const char* name) const { return Named<QAction>(QString::fromLatin1(name)); }
     // Whether the setting's action is checked: its menu item and its button show it.
     bool Down(const char* name) const { return Action(name)->isChecked(); }
+    // What the tool panel shows in one line: the pressed buttons, then the zoom box's text.
+    QString PanelShows() const;
+    // Clicks into the zoom box, types text over what it holds and presses Enter; returns the
+    // active document window's zoom.
+    int TypeZoom(const QString& text);
     // Opens the file as a person does: the open button, the full name typed into the dialog's
     // name field, Enter. Returns whether the dialog took the name.
     bool Open(const QString& path);

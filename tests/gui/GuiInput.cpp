@@ -69,34 +69,32 @@ bool Reach(QWidget* widget, QPoint& pos, QWidget*& window, QPoint& inWindow)
 
 } // namespace
 
-bool Click(QWidget* widget, QPoint pos, Qt::MouseButton button)
+// Reaches pos of widget, then send(window, point in the window).
+template <class Send>
+bool AtPoint(QWidget* widget, QPoint pos, Send send)
 {
     QWidget* window = nullptr;
     QPoint at;
     if (!Reach(widget, pos, window, at))
         return false;
-    QTest::mouseClick(window->windowHandle(), button, Qt::NoModifier, at);
+    send(window->windowHandle(), at);
     return true;
 }
 
+bool Click(QWidget* widget, QPoint pos, Qt::MouseButton button)
+{
+    return AtPoint(widget, pos, [&](QWindow* w, QPoint at) { QTest::mouseClick(w, button, Qt::NoModifier, at); });
+}
+
+// Two clicks in quick succession, which the window system reports as a double click.
 bool DoubleClick(QWidget* widget, QPoint pos)
 {
-    QWidget* window = nullptr;
-    QPoint at;
-    if (!Reach(widget, pos, window, at))
-        return false;
-    QTest::mouseDClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
-    return true;
+    return AtPoint(widget, pos, [](QWindow* w, QPoint at) { QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, at); });
 }
 
 bool MoveMouse(QWidget* widget, QPoint pos)
 {
-    QWidget* window = nullptr;
-    QPoint at;
-    if (!Reach(widget, pos, window, at))
-        return false;
-    QTest::mouseMove(window->windowHandle(), at);
-    return true;
+    return AtPoint(widget, pos, [](QWindow* w, QPoint at) { QTest::mouseMove(w, at); });
 }
 
 bool Wheel(QWidget* widget, QPoint pos, int notches)
