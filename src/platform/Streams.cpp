@@ -210,8 +210,9 @@ std::size_t TFileStream::Read(void* buffer, std::size_t count)
         const ssize_t n = ::read(fd_, buffer, count);
         if (n >= 0)
             return std::size_t(n);
+        // A failing disk is not the end of the file: the reader hears of it, with the name.
         if (errno != EINTR)
-            return 0;
+            throw EReadError("Stream read error: " + fileName_ + ": " + std::strerror(errno));
     }
 }
 

@@ -83,6 +83,7 @@ public:
     // Raises EFOpenError, or EFCreateError for fmCreate, with the file name and the system's reason.
     TFileStream(const std::string& fileName, TFileMode mode);
     ~TFileStream() override;
+    // 0 at the end of the file; an error of the system raises EReadError with the file name.
     std::size_t Read(void* buffer, std::size_t count) override;
     std::size_t Write(const void* buffer, std::size_t count) override;
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;

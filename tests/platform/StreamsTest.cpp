@@ -64,6 +64,16 @@ TEST(FileStream, RoundTripsAndNamesTheFileInErrors)
     }
     EXPECT_THROW(TFileStream((dir / "no" / "such" / "dir.bin").string(), fmCreate), EFCreateError);
     std::filesystem::remove_all(dir);
+
+    // A read that the system refuses (a folder opened as a file) is an error, not an end.
+    TFileStream folder(std::filesystem::temp_directory_path().string(), fmOpenRead);
+    char byte = 0;
+    try {
+        folder.Read(&byte, 1);
+        FAIL() << "a failed read must raise";
+    } catch (const EReadError& e) {
+        EXPECT_NE(std::string(e.what()).find(std::filesystem::temp_directory_path().string()), std::string::npos);
+    }
 }
 
 #include "platform/SafeFile.h"
