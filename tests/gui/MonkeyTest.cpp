@@ -5,13 +5,16 @@
 // under the pointer. Afterwards no dialog is left open and every written file reads back.
 //
 // GAZORIN_MONKEY_ACTIONS sets the number of actions (2000), GAZORIN_MONKEY_SEED the seed (a
-// new one each run); the seed and the last actions are printed when anything goes wrong.
+// new one each run); the seed and the last actions are printed when anything goes wrong, and
+// every action with GAZORIN_MONKEY_TRACE set.
 
 #include "GuiFixture.h"
 
 #include "jpeg/JPEGImage.h"
 #include "png/KroPNG.h"
 #include "support/Rasters.h"
+#include "workspace/PlacementWizard.h"
+#include "workspace/SpeedButton.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -92,6 +95,8 @@ private:
     void Note(const QString& action)
     {
         ++counts_[action.section(' ', 0, 1)];
+        if (trace_)
+            std::fprintf(stderr, "%s\n", action.toUtf8().constData());
         trail_.push_back(action);
         if (trail_.size() > 40)
             trail_.pop_front();
@@ -157,11 +162,11 @@ private:
         // A canvas grown past a few million pixels is closed, so that long runs stay quick.
         if (ui::TForm2* doc = ActiveDocument();
             doc && std::int64_t(doc->Document().workBmp.Width()) * doc->Document().workBmp.Height() > 4000000) {
-            Note("close the large document window " + doc->windowTitle());
+            Note("close large window " + doc->windowTitle());
             doc->close();
             return;
         }
-        switch (Pick(12)) {
+        switch (Pick(13)) {
         case 0:
         case 1:
         case 2: ClickPanelButton(); break;
@@ -173,6 +178,7 @@ private:
         case 8: Shortcut(); break;
         case 9: TypeKeys(); break;
         case 10: Export(); break;
+        case 11: PrepareCustomJoin(); break;
         default: CloseDocument(); break;
         }
     }
@@ -192,6 +198,23 @@ private:
             QTest::mouseDClick(b, Qt::LeftButton);
         else
             QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    // Overlay mode, the custom position and a direction, clicked in turn, then the open button:
+    // a join through the placement wizard when a picture is chosen.
+    void PrepareCustomJoin()
+    {
+        if (!ActiveDocument()) {
+            OpenPicture();
+            return;
+        }
+        Note("prepare a custom join");
+        if (form_.SBautoFit->Down())
+            QTest::mouseClick(form_.SBautoFit, Qt::LeftButton);
+        QTest::mouseClick(form_.SpeedButton1, Qt::LeftButton);
+        ui::TSpeedButton* const directions[] = {form_.SBup, form_.SBbottom, form_.SBLeft, form_.SBRight};
+        QTest::mouseClick(directions[Pick(4)], Qt::LeftButton);
+        OpenPicture();
     }
 
     void OpenMenu()
@@ -312,7 +335,7 @@ private:
         QMdiSubWindow* window = PickOf(windows);
         if (!window)
             return;
-        Note("close " + window->windowTitle());
+        Note("close window " + window->windowTitle());
         window->close();
     }
 
@@ -449,6 +472,7 @@ private:
     QPointer<QWidget> lastDialog_;
     QElapsedTimer dialogShown_;
     QMap<QString, int> counts_;
+    const bool trace_ = qEnvironmentVariableIsSet("GAZORIN_MONKEY_TRACE");
     std::function<void()> done_;
 };
 
@@ -477,6 +501,9 @@ TEST_F(MonkeyTest, RandomUserActionsLeaveNoDialogOpenAndOnlyReadableFiles)
                                    ? std::uint32_t(qEnvironmentVariable("GAZORIN_MONKEY_SEED").toULong())
                                    : std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     std::fprintf(stderr, "monkey seed %u, %d actions\n", seed, actions);
+    // The placement wizard as the program sets it up: owned by the main window, asked by joins.
+    ui::TForm3 wizard(form_.get());
+    form_->SetPlacementRequest(&wizard);
     TMonkey monkey(*form_, Path(""), seed, actions);
     current = &monkey;
     if (__sanitizer_set_death_callback)
@@ -512,6 +539,7 @@ TEST_F(MonkeyTest, RandomUserActionsLeaveNoDialogOpenAndOnlyReadableFiles)
     current = nullptr;
     // Closing the document windows ends the test as a user closing the program would.
     form_->MDIArea->closeAllSubWindows();
+    form_->SetPlacementRequest(nullptr);
 }
 
 } // namespace
