@@ -14,7 +14,6 @@
 #include "png/KroPNG.h"
 #include "support/Rasters.h"
 #include "workspace/PlacementWizard.h"
-#include "workspace/SpeedButton.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -37,6 +36,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <chrono>
@@ -161,7 +161,7 @@ private:
     {
         // A canvas grown past a few million pixels is closed, so that long runs stay quick.
         if (ui::TForm2* doc = ActiveDocument();
-            doc && std::int64_t(doc->Document().workBmp.Width()) * doc->Document().workBmp.Height() > 4000000) {
+            doc && std::int64_t(doc->Model().Picture().Width()) * doc->Model().Picture().Height() > 4000000) {
             Note("close large window " + doc->windowTitle());
             doc->close();
             return;
@@ -183,11 +183,16 @@ private:
         }
     }
 
+    QMdiArea* Documents() const { return form_.findChild<QMdiArea*>("MDIArea"); }
+
+    // The tool panel's button of the named command (it carries its action's name).
+    QAbstractButton* PanelButton(const QString& name) const { return form_.findChild<QToolButton*>(name); }
+
     void ClickPanelButton()
     {
         QList<QAbstractButton*> buttons;
         for (QAbstractButton* b : form_.findChildren<QAbstractButton*>())
-            if (b->isVisible() && b->isEnabled() && b->window() == &form_ && !form_.MDIArea->isAncestorOf(b))
+            if (b->isVisible() && b->isEnabled() && b->window() == &form_ && !Documents()->isAncestorOf(b))
                 buttons << b;
         QAbstractButton* b = PickOf(buttons);
         if (!b)
@@ -209,11 +214,11 @@ private:
             return;
         }
         Note("prepare a custom join");
-        if (form_.SBautoFit->Down())
-            QTest::mouseClick(form_.SBautoFit, Qt::LeftButton);
-        QTest::mouseClick(form_.SpeedButton1, Qt::LeftButton);
-        ui::TSpeedButton* const directions[] = {form_.SBup, form_.SBbottom, form_.SBLeft, form_.SBRight};
-        QTest::mouseClick(directions[Pick(4)], Qt::LeftButton);
+        if (form_.findChild<QAction*>("SBautoFit")->isChecked())
+            QTest::mouseClick(PanelButton("SBautoFit"), Qt::LeftButton);
+        QTest::mouseClick(PanelButton("SpeedButton1"), Qt::LeftButton);
+        static const char* const directions[] = {"SBup", "SBbottom", "SBLeft", "SBRight"};
+        QTest::mouseClick(PanelButton(directions[Pick(4)]), Qt::LeftButton);
         OpenPicture();
     }
 
@@ -248,14 +253,14 @@ private:
     void OpenPicture()
     {
         Note("open picture");
-        QTest::mouseClick(form_.findChild<QAbstractButton*>("openpicture"), Qt::LeftButton);
+        QTest::mouseClick(PanelButton("openpicture"), Qt::LeftButton);
     }
 
     void Export()
     {
         const char* name = Chance(50) ? "savejpeg" : "savepng";
         Note(QString("export with ") + name);
-        QTest::mouseClick(form_.findChild<QAbstractButton*>(name), Qt::LeftButton);
+        QTest::mouseClick(PanelButton(name), Qt::LeftButton);
     }
 
     void TypeZoom()
@@ -331,7 +336,7 @@ private:
 
     void CloseDocument()
     {
-        QList<QMdiSubWindow*> windows = form_.MDIArea->subWindowList();
+        QList<QMdiSubWindow*> windows = Documents()->subWindowList();
         QMdiSubWindow* window = PickOf(windows);
         if (!window)
             return;
@@ -538,7 +543,7 @@ TEST_F(MonkeyTest, RandomUserActionsLeaveNoDialogOpenAndOnlyReadableFiles)
     }
     current = nullptr;
     // Closing the document windows ends the test as a user closing the program would.
-    form_->MDIArea->closeAllSubWindows();
+    form_->findChild<QMdiArea*>("MDIArea")->closeAllSubWindows();
     form_->SetPlacementRequest(nullptr);
 }
 
