@@ -71,10 +71,10 @@ TJPEGHeader ReadJPEGHeader(TStream& data)
     return header;
 }
 
-void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, const TJPEGProgress& progress)
+TJPEGRowDecoder::TJPEGRowDecoder(TStream& data, const TJPEGDecodeOptions& options, const TJPEGProgress* progress)
+    : d_(data, progress)
 {
-    jpeglib::TDecompressor d(data, &progress);
-    jpeg_decompress_struct& c = d.cinfo;
+    jpeg_decompress_struct& c = d_.cinfo;
     const unsigned scaleShift = unsigned(std::clamp(options.ScaleShift, 0, 3));
     const std::vector<TPaletteEntry>* external =
         options.EightBitOutput && options.ExternalPalette && !options.ExternalPalette->empty() &&
@@ -85,12 +85,13 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
     JOCTET* icc = nullptr;
     unsigned iccLength = 0;
     TJPEGColour::KeepMarkers(&c);
-    d.session.Run([&] {
+    d_.session.Run([&] {
         jpeg_read_header(&c, TRUE);
         jpeg_read_icc_profile(&c, &icc, &iccLength);
     });
-    const TJPEGColour colour(c, icc, iccLength);
-    d.session.Run([&] {
+    colour_ = std::make_unique<TJPEGColour>(c, icc, iccLength);
+    const TJPEGColour& colour = *colour_;
+    d_.session.Run([&] {
         c.scale_num = 1;
         c.scale_denom = 1u << scaleShift;
         c.do_block_smoothing = options.Smoothing ? TRUE : FALSE;
@@ -119,47 +120,121 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
             c.actual_number_of_colors = int(count);
         }
     });
+    quantised_ = quantised;
+}
 
+void TJPEGRowDecoder::Start()
+{
+    jpeg_decompress_struct& c = d_.cinfo;
+    d_.session.Run([&] { jpeg_start_decompress(&c); });
+    if (c.output_components != (quantised_ ? 1 : colour_->FourComponents() ? 4 : 3))
+        throw EJPEG(JERR_CONVERSION_NOTIMPL);
+}
+
+TJPEGRowDecoder::~TJPEGRowDecoder() = default;
+
+std::vector<TPaletteEntry> TJPEGRowDecoder::Palette() const
+{
+    return quantised_ && d_.cinfo.colormap ? colour_->ConvertPalette(PaletteOfColourMap(d_.cinfo))
+                                           : std::vector<TPaletteEntry>();
+}
+
+void TJPEGRowDecoder::ReadRows(std::uint8_t* const* rows, int count)
+{
+    jpeg_decompress_struct& c = d_.cinfo;
+    const bool four = colour_->FourComponents();
+    const bool convert = !quantised_ && colour_->ConvertsRows();
+    const JDIMENSION band = JDIMENSION(std::max(c.rec_outbuf_height, 1));
+    const std::size_t width = c.output_width;
+    // Four-component rows are decoded into a band of their own and converted into the rows.
+    std::vector<JSAMPROW> fourRows;
+    if (four) {
+        fourComponents_.resize(width * 4 * band);
+        for (JDIMENSION i = 0; i < band; ++i)
+            fourRows.push_back(fourComponents_.data() + i * width * 4);
+    }
+    for (int done = 0; done < count && c.output_scanline < c.output_height;) {
+        JDIMENSION lines = std::min({band, JDIMENSION(count - done), c.output_height - c.output_scanline});
+        JSAMPROW* target = four ? fourRows.data() : const_cast<JSAMPROW*>(rows) + done;
+        d_.session.Run([&] { lines = jpeg_read_scanlines(&c, target, lines); });
+        if (lines == 0)
+            break; // cannot happen without a suspending source; finishing reports the short data
+        if (convert)
+            for (JDIMENSION i = 0; i < lines; ++i)
+                colour_->ConvertRow(target[i], rows[done + int(i)], width);
+        done += int(lines);
+    }
+}
+
+void TJPEGRowDecoder::Finish()
+{
+    jpeg_decompress_struct& c = d_.cinfo;
+    d_.session.Run([&] { jpeg_finish_decompress(&c); });
+}
+
+void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, const TJPEGProgress& progress)
+{
+    TJPEGRowDecoder decoder(data, options, &progress);
     ReportStart(progress);
-    std::vector<JSAMPROW> rows;
+    std::vector<std::uint8_t*> rows;
     try {
-        d.session.Run([&] { jpeg_start_decompress(&c); });
-        if (c.output_components != (quantised ? 1 : colour.FourComponents() ? 4 : 3))
-            throw EJPEG(JERR_CONVERSION_NOTIMPL);
-        const int width = int(c.output_width), height = int(c.output_height);
-        out.AllocateUninitialized(width, height, quantised ? pf8bit : pf24bit);
-        if (quantised && c.colormap)
-            out.SetPalette(colour.ConvertPalette(PaletteOfColourMap(c)));
+        decoder.Start();
+        const int height = decoder.Height();
+        out.AllocateUninitialized(decoder.Width(), height, decoder.Format());
+        const std::vector<TPaletteEntry> palette = decoder.Palette();
+        if (!palette.empty())
+            out.SetPalette(palette);
         rows.resize(std::size_t(height));
         for (int y = 0; y < height; ++y)
             rows[std::size_t(y)] = out.ScanLine(y);
-        const bool convert = !quantised && colour.ConvertsRows();
-        // Four-component rows are decoded into a band of their own and converted into the bitmap.
-        const JDIMENSION band = JDIMENSION(std::max(c.rec_outbuf_height, 1));
-        std::vector<std::uint8_t> cmykBand(colour.FourComponents() ? std::size_t(width) * 4 * band : 0);
-        std::vector<JSAMPROW> cmykRows(colour.FourComponents() ? band : 0);
-        for (std::size_t i = 0; i < cmykRows.size(); ++i)
-            cmykRows[i] = cmykBand.data() + i * std::size_t(width) * 4;
-        JSAMPROW* cmyk = cmykRows.data();
-        while (c.output_scanline < c.output_height) {
-            const JDIMENSION first = c.output_scanline;
-            JDIMENSION lines = std::min(band, c.output_height - first);
-            JSAMPROW* target = cmyk ? cmyk : &rows[first];
-            d.session.Run([&] { lines = jpeg_read_scanlines(&c, target, lines); });
-            if (lines == 0)
-                break; // cannot happen without a suspending source; finishing reports the short data
-            if (convert)
-                for (JDIMENSION i = 0; i < lines; ++i)
-                    colour.ConvertRow(target[i], rows[first + i], std::size_t(width));
-        }
-        d.session.Run([&] { jpeg_finish_decompress(&c); });
+        decoder.ReadRows(rows.data(), height);
+        decoder.Finish();
     } catch (...) {
-        for (std::size_t y = c.output_scanline; y < rows.size(); ++y) // rows the library never reached
+        for (std::size_t y = std::size_t(decoder.RowsDone()); y < rows.size(); ++y) // rows the library never reached
             std::memset(rows[y], 0, out.RowBytes());
         ReportEnd(progress, false);
         throw;
     }
     ReportEnd(progress, true);
+}
+
+TJPEGRowEncoder::TJPEGRowEncoder(TStream& dest, int width, int height, const TJPEGEncodeOptions& options,
+                                 const TJPEGProgress* progress)
+    : c_(dest, progress)
+{
+    jpeg_compress_struct& c = c_.cinfo;
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = 3;
+    c.in_color_space = JCS_EXT_BGR;
+    const int quality = std::clamp(options.Quality, 1, 100);
+    c_.session.Run([&] {
+        jpeg_set_defaults(&c);
+        jpeg_set_quality(&c, quality, TRUE);
+        if (options.GrayScale)
+            jpeg_set_colorspace(&c, JCS_GRAYSCALE);
+        if (options.Progressive)
+            jpeg_simple_progression(&c);
+        jpeg_start_compress(&c, TRUE);
+    });
+}
+
+void TJPEGRowEncoder::WriteRows(const std::uint8_t* const* rows, int count)
+{
+    jpeg_compress_struct& c = c_.cinfo;
+    JSAMPROW* in = const_cast<JSAMPROW*>(rows); // the encoder only reads them
+    const JDIMENSION want = JDIMENSION(count);
+    c_.session.Run([&] {
+        JDIMENSION done = 0;
+        while (done < want && c.next_scanline < c.image_height)
+            done += jpeg_write_scanlines(&c, in + done, std::min(kEncodeRowsPerCall, want - done));
+    });
+}
+
+void TJPEGRowEncoder::Finish()
+{
+    jpeg_compress_struct& c = c_.cinfo;
+    c_.session.Run([&] { jpeg_finish_compress(&c); });
 }
 
 void EncodeJPEG(const TBitmap& source, TStream& dest, const TJPEGEncodeOptions& options, const TJPEGProgress& progress)
@@ -170,36 +245,14 @@ void EncodeJPEG(const TBitmap& source, TStream& dest, const TJPEGEncodeOptions& 
     work.SetPixelFormat(pf24bit);
     const TBitmap& pixels = work;
     const int height = pixels.Height();
-
-    jpeglib::TCompressor comp(dest, &progress);
-    jpeg_compress_struct& c = comp.cinfo;
-    c.image_width = JDIMENSION(pixels.Width());
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_EXT_BGR;
-    const int quality = std::clamp(options.Quality, 1, 100);
-    comp.session.Run([&] {
-        jpeg_set_defaults(&c);
-        jpeg_set_quality(&c, quality, TRUE);
-        if (options.GrayScale)
-            jpeg_set_colorspace(&c, JCS_GRAYSCALE);
-        if (options.Progressive)
-            jpeg_simple_progression(&c);
-    });
-
-    std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));
+    std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
-        rows[std::size_t(y)] = const_cast<JSAMPROW>(pixels.ScanLine(y)); // the encoder only reads them
+        rows[std::size_t(y)] = pixels.ScanLine(y);
     ReportStart(progress);
     try {
-        comp.session.Run([&] {
-            jpeg_start_compress(&c, TRUE);
-            while (c.next_scanline < c.image_height) {
-                const JDIMENSION lines = std::min(kEncodeRowsPerCall, c.image_height - c.next_scanline);
-                jpeg_write_scanlines(&c, &rows[c.next_scanline], lines);
-            }
-            jpeg_finish_compress(&c);
-        });
+        TJPEGRowEncoder encoder(dest, pixels.Width(), height, options, &progress);
+        encoder.WriteRows(rows.data(), height);
+        encoder.Finish();
     } catch (...) {
         ReportEnd(progress, false);
         throw;

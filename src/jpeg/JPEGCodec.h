@@ -7,12 +7,14 @@
 #include "jpeg/JPEGLibrary.h"
 #include "platform/Types.h"
 
+#include <memory>
 #include <vector>
 
 namespace gz {
 
 class TBitmap;
 class TStream;
+class TJPEGColour;
 
 struct TJPEGHeader {
     int Width = 0;
@@ -36,6 +38,56 @@ struct TJPEGEncodeOptions {
     int Quality = 90; // 1..100, baseline tables
     bool GrayScale = false;
     bool Progressive = false;
+};
+
+// The largest width and height a JPEG file can have (the library's limit).
+constexpr int kMaxJPEGDimension = int(JPEG_MAX_DIMENSION);
+
+// Decodes a JPEG file row by row, top row first, with the settings of DecodeJPEG: 24-bit
+// blue-green-red rows, or 8-bit rows with a palette when the output is quantised; colours in
+// sRGB (JPEGColour.h).
+class TJPEGRowDecoder {
+public:
+    // Reads the header and sets the decoder up; Start begins decoding.
+    TJPEGRowDecoder(TStream& data, const TJPEGDecodeOptions& options, const TJPEGProgress* progress = nullptr);
+    ~TJPEGRowDecoder();
+    TJPEGRowDecoder(const TJPEGRowDecoder&) = delete;
+    TJPEGRowDecoder& operator=(const TJPEGRowDecoder&) = delete;
+
+    void Start();
+    int Width() const { return int(d_.cinfo.output_width); }
+    int Height() const { return int(d_.cinfo.output_height); }
+    TPixelFormat Format() const { return quantised_ ? pf8bit : pf24bit; }
+    // The colours of quantised output (empty otherwise).
+    std::vector<TPaletteEntry> Palette() const;
+    // Rows decoded so far.
+    int RowsDone() const { return int(d_.cinfo.output_scanline); }
+    // Decodes the next count rows into rows[0..count).
+    void ReadRows(std::uint8_t* const* rows, int count);
+    void Finish();
+
+private:
+    jpeglib::TDecompressor d_;
+    std::unique_ptr<TJPEGColour> colour_;
+    bool quantised_ = false;
+    std::vector<std::uint8_t> fourComponents_; // rows of CMYK files, before they are converted
+};
+
+// Encodes 24-bit blue-green-red rows, top row first, with the settings of EncodeJPEG.
+class TJPEGRowEncoder {
+public:
+    // Starts the file in dest; rows follow with WriteRows and Finish ends it. Raises EJPEG
+    // (the library's error) for a size JPEG cannot hold.
+    TJPEGRowEncoder(TStream& dest, int width, int height, const TJPEGEncodeOptions& options,
+                    const TJPEGProgress* progress = nullptr);
+    TJPEGRowEncoder(const TJPEGRowEncoder&) = delete;
+    TJPEGRowEncoder& operator=(const TJPEGRowEncoder&) = delete;
+
+    void WriteRows(const std::uint8_t* const* rows, int count);
+    void Finish();
+
+private:
+    jpeglib::TCompressor c_;
 };
 
 // Parses the header of the JPEG file in data (from position 0).

@@ -197,9 +197,13 @@ void TBitmap::SetSize(int width, int height)
     ReplaceImage(std::move(image));
 }
 
-void TBitmap::AllocateUninitialized(int width, int height, TPixelFormat pf)
+void TBitmap::AllocateUninitialized(int width, int height, TPixelFormat pf) { Allocate(width, height, pf, false); }
+
+void TBitmap::AllocateZeroed(int width, int height, TPixelFormat pf) { Allocate(width, height, pf, true); }
+
+void TBitmap::Allocate(int width, int height, TPixelFormat pf, bool zeroed)
 {
-    auto image = TBitmapImage::Create(width, height, pf, false);
+    auto image = TBitmapImage::Create(width, height, pf, zeroed);
     if (IsPaletteFormat(pf))
         image->palette = IsPaletteFormat(PixelFormat()) ? image_->palette : DefaultPalette(pf);
     image_ = std::move(image);

@@ -66,6 +66,8 @@ public:
     // Fresh storage of the given size and format with undefined contents, for code that
     // writes every row itself. Keeps the palette when the format stays a palette format.
     void AllocateUninitialized(int width, int height, TPixelFormat pf);
+    // The same with every byte zero; the memory is only touched as rows are written.
+    void AllocateZeroed(int width, int height, TPixelFormat pf);
     // Releases the pixels: the bitmap becomes empty (0 x 0) and keeps its pixel format.
     void Clear();
 
@@ -82,6 +84,7 @@ public:
     bool SharesImageWith(const TBitmap& other) const { return image_ == other.image_; }
 
 private:
+    void Allocate(int width, int height, TPixelFormat pf, bool zeroed);
     void Detach();
     void ReplaceImage(std::shared_ptr<TBitmapImage> image);
 

@@ -321,18 +321,9 @@ void DecodeRow(const std::uint8_t* src, std::uint8_t* dst, int w, unsigned bitCo
     }
 }
 
-void Allocate(TBitmap& out, int w, int h, TPixelFormat pf)
-{
-    try {
-        out.AllocateUninitialized(w, h, pf);
-    } catch (const EOutOfResources&) {
-        Invalid("a " + std::to_string(w) + " x " + std::to_string(h) + " raster cannot be allocated");
-    }
-}
-
 } // namespace
 
-TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptions& options, TBitmap& bitmap)
+TDibLayout ParseDibLayout(const std::uint8_t* data, std::size_t size, const TDibOptions& options)
 {
     const Header h = ParseHeader(data, size, options.headerOffset);
     CheckFormat(h, options.iconImage);
@@ -343,14 +334,21 @@ TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptio
     std::int64_t height = topDown ? -h.height : h.height;
     if (options.iconImage)
         height /= 2;
+    if (height > std::numeric_limits<std::int32_t>::max())
+        Invalid("the height is too large");
     const bool rle = h.compression == BI_RLE8 || h.compression == BI_RLE4;
     if (rle && options.iconImage)
         Invalid("compressed icon images are not supported");
     if (rle && topDown)
         Invalid("compressed bitmaps cannot be stored top row first");
-    if (std::uint64_t(h.width) * std::uint64_t(height) > MaxDibPixels)
-        Invalid("a " + std::to_string(h.width) + " x " + std::to_string(height) + " raster is too large");
-    const int w = int(h.width), ht = int(height);
+
+    TDibLayout layout;
+    layout.width = int(h.width);
+    layout.height = int(height);
+    layout.topDown = topDown;
+    layout.compressed = rle;
+    layout.bitCount = int(h.bitCount);
+    layout.rle4 = h.compression == BI_RLE4;
 
     // Colour masks: inside the larger headers, or right after a 40-byte one.
     std::uint64_t tableStart = std::uint64_t(options.headerOffset) + h.size;
@@ -372,6 +370,7 @@ TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptio
     } else if (h.bitCount == 32) {
         masks = {0xFF0000, 0xFF00, 0xFF, 0};
     }
+    layout.masks = {masks.red, masks.green, masks.blue, masks.alpha};
 
     // Colour table: clrUsed entries, or all the depth allows when that is 0.
     const unsigned entrySize = h.core ? 3 : 4;
@@ -381,8 +380,8 @@ TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptio
     const std::uint64_t bitsStart = offsetGiven ? options.bitsOffset : tableStart + declared * entrySize;
     if (bitsStart > size)
         Invalid("the pixel data lies past the end of the file");
+    layout.bitsStart = bitsStart;
 
-    std::vector<TPaletteEntry> palette;
     if (capacity) {
         std::uint64_t entries = std::min(declared, capacity);
         if (offsetGiven) // a table shorter than declared ends where the pixels begin
@@ -391,54 +390,78 @@ TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptio
             Invalid("the colour table is empty");
         if (tableStart + entries * entrySize > size)
             Invalid("the colour table runs past the end of the file");
-        palette.resize(std::size_t(entries));
-        for (std::size_t i = 0; i < palette.size(); ++i) {
+        layout.palette.resize(std::size_t(entries));
+        for (std::size_t i = 0; i < layout.palette.size(); ++i) {
             const std::uint8_t* e = data + tableStart + i * entrySize;
-            palette[i] = {e[2], e[1], e[0]};
+            layout.palette[i] = {e[2], e[1], e[0]};
         }
     }
 
-    TDibResult result;
-    result.topDown = topDown;
-    result.bitCount = int(h.bitCount);
-    TBitmap out;
-    if (w == 0 || ht == 0) {
-        result.bitsEnd = std::size_t(bitsStart);
-        bitmap.Assign(out);
-        return result;
-    }
-
     if (rle) {
-        const bool rle4 = h.compression == BI_RLE4;
-        Allocate(out, w, ht, rle4 ? pf4bit : pf8bit);
-        for (int y = 0; y < ht; ++y)
-            std::memset(out.ScanLine(y), 0, out.RowBytes());
-        out.SetPalette(palette);
-        result.bitsEnd = std::size_t(bitsStart) + DecodeRle(data + bitsStart, size - bitsStart, rle4, out);
-        bitmap.Assign(out);
-        return result;
+        layout.format = layout.rle4 ? pf4bit : pf8bit;
+        return layout;
     }
-
-    const std::uint64_t stride = (std::uint64_t(w) * h.bitCount + 31) / 32 * 4;
-    const std::uint64_t need = stride * std::uint64_t(ht);
+    layout.stride = (std::uint64_t(layout.width) * h.bitCount + 31) / 32 * 4;
+    // The rows a file claims must be in it: this bounds what a header can make us allocate.
+    const std::uint64_t need = layout.stride * std::uint64_t(layout.height);
     if (need > size - bitsStart)
         Invalid("the pixel data is cut off (" + std::to_string(size - bitsStart) + " of " + std::to_string(need) +
                 " bytes)");
     const Target target = ChooseTarget(h, masks);
-    Allocate(out, w, ht, target.pf);
-    if (!palette.empty())
-        out.SetPalette(palette);
-    const Channel channels[4] = {Channel(masks.red), Channel(masks.green), Channel(masks.blue), Channel(masks.alpha)};
-    for (int r = 0; r < ht; ++r) {
-        const std::uint8_t* src = data + bitsStart + std::uint64_t(r) * stride;
-        DecodeRow(src, out.ScanLine(topDown ? r : ht - 1 - r), w, h.bitCount, target.mode, target.pf, channels);
+    layout.format = target.pf;
+    layout.fields = target.mode == RowMode::Fields;
+    layout.expand2 = target.mode == RowMode::Expand2;
+    return layout;
+}
+
+void DecodeDibRow(const TDibLayout& layout, const std::uint8_t* src, std::uint8_t* dst)
+{
+    const RowMode mode = layout.fields ? RowMode::Fields : layout.expand2 ? RowMode::Expand2 : RowMode::Copy;
+    const Masks m{layout.masks[0], layout.masks[1], layout.masks[2], layout.masks[3]};
+    if (mode != RowMode::Fields) {
+        DecodeRow(src, dst, layout.width, unsigned(layout.bitCount), mode, layout.format, nullptr);
+        return;
     }
-    result.bitsEnd = std::size_t(bitsStart + need);
+    const Channel channels[4] = {Channel(m.red), Channel(m.green), Channel(m.blue), Channel(m.alpha)};
+    DecodeRow(src, dst, layout.width, unsigned(layout.bitCount), mode, layout.format, channels);
+}
+
+TDibResult DecodeDib(const std::uint8_t* data, std::size_t size, const TDibOptions& options, TBitmap& bitmap)
+{
+    const TDibLayout layout = ParseDibLayout(data, size, options);
+    TDibResult result;
+    result.topDown = layout.topDown;
+    result.bitCount = layout.bitCount;
+    TBitmap out;
+    if (layout.width == 0 || layout.height == 0) {
+        result.bitsEnd = std::size_t(layout.bitsStart);
+        bitmap.Assign(out);
+        return result;
+    }
+    const int w = layout.width, ht = layout.height;
+    if (layout.compressed) {
+        // Zeroed memory: index 0 wherever the data leaves pixels out, and no page is touched
+        // before the data reaches it.
+        out.AllocateZeroed(w, ht, layout.format);
+        out.SetPalette(layout.palette);
+        result.bitsEnd = std::size_t(layout.bitsStart) +
+                         DecodeRle(data + layout.bitsStart, size - layout.bitsStart, layout.rle4, out);
+        bitmap.Assign(out);
+        return result;
+    }
+    out.AllocateUninitialized(w, ht, layout.format);
+    if (!layout.palette.empty())
+        out.SetPalette(layout.palette);
+    for (int r = 0; r < ht; ++r) {
+        const std::uint8_t* src = data + layout.bitsStart + std::uint64_t(r) * layout.stride;
+        DecodeDibRow(layout, src, out.ScanLine(layout.topDown ? r : ht - 1 - r));
+    }
+    result.bitsEnd = std::size_t(layout.bitsStart + layout.stride * std::uint64_t(ht));
     bitmap.Assign(out);
     return result;
 }
 
-std::size_t ReadBitmapFileImage(const std::uint8_t* data, std::size_t size, TBitmap& bitmap)
+TDibOptions BitmapFileOptions(const std::uint8_t* data, std::size_t size)
 {
     std::size_t base = 0;
     // An OS/2 bitmap array holding one bitmap: its file header follows the 14-byte array header.
@@ -453,7 +476,12 @@ std::size_t ReadBitmapFileImage(const std::uint8_t* data, std::size_t size, TBit
     TDibOptions options;
     options.headerOffset = base + sizeof fh;
     options.bitsOffset = fh.offBits;
-    return DecodeDib(data, size, options, bitmap).bitsEnd;
+    return options;
+}
+
+std::size_t ReadBitmapFileImage(const std::uint8_t* data, std::size_t size, TBitmap& bitmap)
+{
+    return DecodeDib(data, size, BitmapFileOptions(data, size), bitmap).bitsEnd;
 }
 
 void ReadBitmapFile(TStream& stream, TBitmap& bitmap)

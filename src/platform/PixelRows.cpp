@@ -24,9 +24,13 @@ void PaletteToBGR(const std::vector<TPaletteEntry>& pal, unsigned index, std::ui
 
 void DecodeRowBGR(const TBitmapImage& image, int y, std::uint8_t* out)
 {
-    const std::uint8_t* row = image.Row(y);
-    const int w = image.width;
-    switch (image.pixelFormat) {
+    DecodeRowBGR(image.Row(y), image.width, image.pixelFormat, image.palette, out);
+}
+
+void DecodeRowBGR(const std::uint8_t* row, int w, TPixelFormat pf, const std::vector<TPaletteEntry>& palette,
+                  std::uint8_t* out)
+{
+    switch (pf) {
     case pfDevice:
     case pf24bit:
         std::memcpy(out, row, std::size_t(w) * 3);
@@ -57,15 +61,15 @@ void DecodeRowBGR(const TBitmapImage& image, int y, std::uint8_t* out)
         break;
     case pf8bit:
         for (int x = 0; x < w; ++x, out += 3)
-            PaletteToBGR(image.palette, row[x], out);
+            PaletteToBGR(palette, row[x], out);
         break;
     case pf4bit:
         for (int x = 0; x < w; ++x, out += 3)
-            PaletteToBGR(image.palette, (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4), out);
+            PaletteToBGR(palette, (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4), out);
         break;
     case pf1bit:
         for (int x = 0; x < w; ++x, out += 3)
-            PaletteToBGR(image.palette, (row[x >> 3] >> (7 - (x & 7))) & 1, out);
+            PaletteToBGR(palette, (row[x >> 3] >> (7 - (x & 7))) & 1, out);
         break;
     }
 }

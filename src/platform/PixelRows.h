@@ -12,6 +12,9 @@ namespace gz {
 
 // Reads row y of image as width blue, green, red triples.
 void DecodeRowBGR(const TBitmapImage& image, int y, std::uint8_t* out);
+// The same for one row of w pixels in format pf, held anywhere.
+void DecodeRowBGR(const std::uint8_t* row, int w, TPixelFormat pf, const std::vector<TPaletteEntry>& palette,
+                  std::uint8_t* out);
 
 // Index of the palette entry nearest to a colour (squared distance); 0 for an empty palette.
 std::uint8_t NearestPaletteIndex(const std::vector<TPaletteEntry>& palette, int r, int g, int b);

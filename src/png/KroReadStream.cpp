@@ -225,11 +225,7 @@ void TKroCustomGraphicReadStream::ReadBitmap(TBitmap& bitmap, TStream& stream, s
     };
     try {
         bitmap_ = &bitmap;
-        Begin(stream, size);
-        comment_.clear();
-        paletteCount_ = 0;
-        pixelUnit_ = 0;
-        pixelsX_ = pixelsY_ = 0;
+        BeginRead(stream, size);
         ReadImage();
     } catch (...) {
         try {
@@ -247,6 +243,15 @@ void TKroCustomGraphicReadStream::ReadBitmap(TBitmap& bitmap, TStream& stream, s
         throw;
     }
     finish();
+}
+
+void TKroCustomGraphicReadStream::BeginRead(TStream& stream, std::int64_t size)
+{
+    Begin(stream, size);
+    comment_.clear();
+    paletteCount_ = 0;
+    pixelUnit_ = 0;
+    pixelsX_ = pixelsY_ = 0;
 }
 
 bool TKroCustomGraphicReadStream::DoProgress(int percent)
@@ -267,33 +272,41 @@ std::uint8_t* TKroCustomGraphicReadStream::PaletteBuffer()
     return palette_.get();
 }
 
-void TKroCustomGraphicReadStream::PrepareBitmap(bool zeroPixels)
+TPixelFormat TKroCustomGraphicReadStream::OutputFormat() const
 {
-    TBitmap& bmp = *bitmap_;
-    TPixelFormat pf = pf24bit;
     switch (outputBits_) {
-    case 1: pf = pf1bit; break;
-    case 4: pf = pf4bit; break;
-    case 8: pf = pf8bit; break;
-    case 15: pf = pf15bit; break;
-    case 16: pf = pf16bit; break;
-    case 32: pf = pf32bit; break;
-    default: pf = pf24bit; break;
+    case 1: return pf1bit;
+    case 4: return pf4bit;
+    case 8: return pf8bit;
+    case 15: return pf15bit;
+    case 16: return pf16bit;
+    case 32: return pf32bit;
+    default: return pf24bit;
     }
-    bmp.Clear();
-    bmp.SetTransparent(false);
-    bmp.AllocateUninitialized(width_, height_, pf);
-    if (zeroPixels)
-        for (int y = 0; y < height_; ++y)
-            std::memset(bmp.ScanLine(y), 0, bmp.RowBytes());
+}
+
+std::vector<TPaletteEntry> TKroCustomGraphicReadStream::CollectedPalette() const
+{
     if (palette_) {
         std::vector<TPaletteEntry> entries(std::size_t(std::clamp(paletteCount_, 0, 256)));
         for (std::size_t i = 0; i < entries.size(); ++i)
             entries[i] = {palette_[4 * i + 2], palette_[4 * i + 1], palette_[4 * i]};
-        bmp.SetPalette(entries);
-    } else {
-        bmp.SetPalette(IsPaletteFormat(pf) ? DefaultPalette(pf) : std::vector<TPaletteEntry>());
+        return entries;
     }
+    const TPixelFormat pf = OutputFormat();
+    return IsPaletteFormat(pf) ? DefaultPalette(pf) : std::vector<TPaletteEntry>();
+}
+
+void TKroCustomGraphicReadStream::PrepareBitmap(bool zeroPixels)
+{
+    TBitmap& bmp = *bitmap_;
+    bmp.Clear();
+    bmp.SetTransparent(false);
+    bmp.AllocateUninitialized(width_, height_, OutputFormat());
+    if (zeroPixels)
+        for (int y = 0; y < height_; ++y)
+            std::memset(bmp.ScanLine(y), 0, bmp.RowBytes());
+    bmp.SetPalette(CollectedPalette());
 }
 
 } // namespace gz

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace gz {
 
@@ -100,6 +101,12 @@ protected:
     // palette entries were collected, that palette. Pixels start out zero unless the caller
     // writes (or clears) every row itself.
     void PrepareBitmap(bool zeroPixels = true);
+    // Begin, and the results of an earlier read cleared.
+    void BeginRead(TStream& stream, std::int64_t size);
+    // The pixel format for OutputBits, and the palette PrepareBitmap gives the bitmap: the
+    // entries collected, else the format's default palette.
+    TPixelFormat OutputFormat() const;
+    std::vector<TPaletteEntry> CollectedPalette() const;
 
     // Palette collected while reading: entry i as blue, green, red, 0.
     std::uint8_t* PaletteBuffer();

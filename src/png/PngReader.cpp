@@ -21,8 +21,6 @@ using namespace png;
 namespace {
 
 constexpr std::size_t kInflateInput = 32768;
-// Largest raster the reader accepts: more pixels than this cannot be a real picture for us.
-constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 28;
 constexpr std::uint32_t kMaxDimension = 0x7FFFFFFF;
 // Colour profiles: the compressed chunk and the profile it inflates to.
 constexpr std::int64_t kMaxIccChunk = std::int64_t(16) << 20;
@@ -38,6 +36,9 @@ struct TKroPNGReadStream::TDecoder {
     using TBuffer = std::unique_ptr<std::uint8_t[]>;
     z_stream zs{};
     bool open = false;
+    int pixelBits = 0;              // bits of one PNG pixel
+    std::size_t filterDistance = 1; // byte distance of the filters
+    bool hooked = false;            // rows go through OnReadRow
     TBuffer cur, prev, hook, converted, maskRow;
 
     static TBuffer Allocate(std::size_t n) { return TBuffer(new std::uint8_t[n]); }
@@ -54,6 +55,63 @@ struct TKroPNGReadStream::TDecoder {
 
 TKroPNGReadStream::TKroPNGReadStream() = default;
 TKroPNGReadStream::~TKroPNGReadStream() = default;
+
+// ---- row by row ----
+
+void TKroPNGReadStream::BeginRows(TStream& stream)
+{
+    rows_ = std::make_unique<TDecoder>();
+    rowsRead_ = 0;
+    BeginRead(stream, 0);
+    ProgressStart();
+    ResetResults();
+    if (CheckSignature) {
+        std::uint8_t signature[8] = {};
+        ReadBytes(signature, sizeof signature);
+        if (std::memcmp(signature, kSignature, sizeof signature) != 0)
+            throw EKroPNG(kMsgNotPNG);
+    }
+    ReadChunks();
+    if (!headerSeen_)
+        throw EKroPNG(kMsgNoHeader);
+    if (!imageReached_)
+        throw EKroPNG(kMsgNoImage);
+    ChooseOutputFormat(); // refuses the depths no bitmap takes, as a whole read would
+}
+
+void TKroPNGReadStream::StartRows()
+{
+    if (interlace_ == 1)
+        throw EKroPNG("Read Image (PNG): interlaced rows cannot be read one by one");
+    StartDecoder(*rows_);
+    rowPalette_ = CollectedPalette();
+}
+
+TPixelFormat TKroPNGReadStream::RowFormat() const { return OutputFormat(); }
+
+void TKroPNGReadStream::ReadRow(std::uint8_t* dst)
+{
+    TDecoder& d = *rows_;
+    const std::size_t rowBytes = std::size_t((std::uint64_t(width_) * unsigned(d.pixelBits) + 7) >> 3);
+    const std::uint8_t* src = NextRow(d, rowBytes, rowsRead_ == 0, rowsRead_);
+    pngrows::ConvertRow(pngrows::TRowConversion(conversion_), src, rowBytes, std::size_t(width_), dst, nullptr);
+    if (++rowsRead_ == height_)
+        FinishRows();
+}
+
+// After the last row the rest of the file is read as a whole read reads it, so that a file
+// is refused by the same faults either way.
+void TKroPNGReadStream::FinishRows()
+{
+    imageDone_ = true;
+    imageReached_ = false;
+    rows_.reset();
+    if (chunkLeft_ > 0)
+        Skip(chunkLeft_);
+    chunkLeft_ = 0;
+    ReadU32(); // CRC of the last image data chunk
+    ReadChunks();
+}
 
 // ---- chunk data ----
 
@@ -112,6 +170,7 @@ void TKroPNGReadStream::ResetResults()
     baseType_ = depth_ = conversion_ = 0;
     width_ = height_ = 0;
     transparencyPending_ = needMask_ = maskPrepared_ = false;
+    imageReached_ = false;
     activeRowKey_.clear();
     invertedAlpha_.fill(255);
     if (TimeTarget)
@@ -134,20 +193,7 @@ void TKroPNGReadStream::ReadImage()
             throw EKroPNG(kMsgNotPNG);
     }
 
-    while (!EndOfData() && !Stopped() && !endSeen_) {
-        const std::uint32_t length = ReadU32();
-        const std::uint32_t type = ReadU32();
-        if (EndOfData())
-            break;
-        chunkLeft_ = length;
-        HandleChunk(type);
-        if (chunkLeft_ > 0)
-            Skip(chunkLeft_);
-        chunkLeft_ = 0;
-        ReadU32(); // CRC, not checked
-        if (!imageDone_)
-            ProgressBytes();
-    }
+    ReadChunks();
 
     // A file that ends (or says IEND) before its header or image data holds no picture; loading
     // it as an empty one would pass for success.
@@ -165,6 +211,26 @@ void TKroPNGReadStream::ReadImage()
         hasAlpha_ = true;
     }
     ProgressEnd();
+}
+
+void TKroPNGReadStream::ReadChunks()
+{
+    while (!EndOfData() && !Stopped() && !endSeen_) {
+        const std::uint32_t length = ReadU32();
+        const std::uint32_t type = ReadU32();
+        if (EndOfData())
+            break;
+        chunkLeft_ = length;
+        HandleChunk(type);
+        if (rows_ && imageReached_)
+            return; // row by row: the image data is read as rows are asked for
+        if (chunkLeft_ > 0)
+            Skip(chunkLeft_);
+        chunkLeft_ = 0;
+        ReadU32(); // CRC, not checked
+        if (!imageDone_)
+            ProgressBytes();
+    }
 }
 
 void TKroPNGReadStream::HandleChunk(std::uint32_t type)
@@ -238,8 +304,11 @@ void TKroPNGReadStream::HandleChunk(std::uint32_t type)
             ReadPrivate();
         break;
     case kIDAT:
-        if (headerSeen_ && !imageDone_) // image data before the header cannot be decoded
-            DecodeImage();
+        if (headerSeen_ && !imageDone_) { // image data before the header cannot be decoded
+            imageReached_ = true;
+            if (!rows_)
+                DecodeImage();
+        }
         break;
     case kIEND:
         endSeen_ = true;
@@ -268,9 +337,9 @@ void TKroPNGReadStream::ReadHeader()
     interlace_ = ChunkU8();
     if (interlace_ > 1)
         throw EKroPNG(kMsgInterlace);
-    // Refuse sizes no picture can have before anything is allocated for them.
-    if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension ||
-        std::uint64_t(width) * height > kMaxPixels)
+    // Refuse sizes no picture can have. How large a picture may be is bounded by the image
+    // data the file holds (checked at the image data) and by memory.
+    if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension)
         throw EKroPNG("Read Header(PNG): Error Image Size " + std::to_string(width) + " x " + std::to_string(height));
     width_ = int(width);
     height_ = int(height);
@@ -556,9 +625,8 @@ void TKroPNGReadStream::InflateRow(TDecoder& d, std::uint8_t* out, std::size_t n
     }
 }
 
-void TKroPNGReadStream::DecodeImage()
+void TKroPNGReadStream::StartDecoder(TDecoder& d)
 {
-    TDecoder d;
     if (inflateInit(&d.zs) != Z_OK)
         throw EKroPNG(kMsgZlib);
     d.open = true;
@@ -570,12 +638,12 @@ void TKroPNGReadStream::DecodeImage()
     if (transparencyPending_)
         ResolvePaletteTransparency();
     const int samples = baseType_ == 2 ? (alpha_ ? 4 : 3) : (alpha_ ? 2 : 1);
-    const int pixelBits = depth_ * samples;
-    const std::size_t filterDistance = std::size_t(std::max(1, pixelBits / 8));
+    d.pixelBits = depth_ * samples;
+    d.filterDistance = std::size_t(std::max(1, d.pixelBits / 8));
     const bool interlaced = interlace_ == 1;
     const int passes = interlaced ? kPassCount : 1;
-    const std::size_t fullRowBytes = std::size_t((std::uint64_t(width_) * unsigned(pixelBits) + 7) >> 3);
-    const bool hooked = !activeRowKey_.empty() && OnReadRow;
+    const std::size_t fullRowBytes = std::size_t((std::uint64_t(width_) * unsigned(d.pixelBits) + 7) >> 3);
+    d.hooked = !activeRowKey_.empty() && OnReadRow;
 
     // Deflate packs at most 1032 bytes into one, so what is left of the file bounds the rows
     // it can hold. A header that claims more than that is refused before the picture is
@@ -585,7 +653,7 @@ void TKroPNGReadStream::DecodeImage()
         const std::int64_t columns = interlaced ? PassColumns(p, width_) : width_;
         if (columns > 0)
             rawBytes += std::uint64_t(interlaced ? PassRows(p, height_) : height_) *
-                        (1 + ((std::uint64_t(columns) * unsigned(pixelBits) + 7) >> 3));
+                        (1 + ((std::uint64_t(columns) * unsigned(d.pixelBits) + 7) >> 3));
     }
     constexpr std::uint64_t kMaxDeflateRatio = 1032;
     const std::uint64_t bytesLeft = std::uint64_t(std::max<std::int64_t>(Available() - Consumed(), 0));
@@ -593,20 +661,55 @@ void TKroPNGReadStream::DecodeImage()
         ReadError();
 
     try {
-        PrepareBitmap(false);
-        PrepareMask();
         d.cur = TDecoder::Allocate(fullRowBytes + 1);
         d.prev = TDecoder::Allocate(fullRowBytes + 1);
-        if (hooked)
+        if (d.hooked)
             d.hook = TDecoder::Allocate(fullRowBytes);
+    } catch (const std::bad_alloc&) {
+        throw EKroPNG(OutOfMemoryMessage());
+    }
+}
+
+std::string TKroPNGReadStream::OutOfMemoryMessage() const
+{
+    return "Read Image (PNG): not enough memory for a " + std::to_string(width_) + " x " + std::to_string(height_) +
+           " picture";
+}
+
+const std::uint8_t* TKroPNGReadStream::NextRow(TDecoder& d, std::size_t rowBytes, bool firstOfPass,
+                                               std::int64_t rowNumber)
+{
+    InflateRow(d, d.cur.get(), rowBytes + 1);
+    // The first row of a pass is unfiltered against a row of zeros.
+    const std::uint8_t* above = firstOfPass ? nullptr : d.prev.get() + 1;
+    if (!pngrows::Unfilter(d.cur[0], d.cur.get() + 1, above, rowBytes, d.filterDistance))
+        ReadError();
+    const std::uint8_t* src = d.cur.get() + 1;
+    if (d.hooked) {
+        std::memcpy(d.hook.get(), src, rowBytes);
+        OnReadRow(*this, d.hook.get(), activeRowKey_, int(rowNumber), int(rowBytes));
+        src = d.hook.get();
+    }
+    std::swap(d.cur, d.prev); // the unfiltered row stays in place until the next one
+    return src;
+}
+
+void TKroPNGReadStream::DecodeImage()
+{
+    TDecoder d;
+    StartDecoder(d);
+    const bool interlaced = interlace_ == 1;
+    const int passes = interlaced ? kPassCount : 1;
+    try {
+        PrepareBitmap(false);
+        PrepareMask();
         if (interlaced) {
             d.converted = TDecoder::Allocate(std::size_t((std::uint64_t(width_) * unsigned(outputBits_) + 7) >> 3));
             if (maskPrepared_)
                 d.maskRow = TDecoder::Allocate(std::size_t(width_));
         }
     } catch (const std::bad_alloc&) {
-        throw EKroPNG("Read Image (PNG): not enough memory for a " + std::to_string(width_) + " x " +
-                      std::to_string(height_) + " picture");
+        throw EKroPNG(OutOfMemoryMessage());
     } catch (const EOutOfResources& e) {
         throw EKroPNG("Read Image (PNG): " + e.Message());
     }
@@ -658,22 +761,12 @@ void TKroPNGReadStream::DecodeImage()
         const std::int64_t passHeight = interlaced ? PassRows(p, height_) : height_;
         if (passWidth == 0 || passHeight == 0)
             continue;
-        const std::size_t rowBytes = std::size_t((std::uint64_t(passWidth) * unsigned(pixelBits) + 7) >> 3);
+        const std::size_t rowBytes = std::size_t((std::uint64_t(passWidth) * unsigned(d.pixelBits) + 7) >> 3);
         const int rowStart = interlaced ? kPassRowStart[p] : 0, rowStep = interlaced ? kPassRowStep[p] : 1;
         currentPass = p;
         lastRow = -1;
         for (std::int64_t r = 0; r < passHeight && !Stopped(); ++r) {
-            InflateRow(d, d.cur.get(), rowBytes + 1);
-            // The first row of a pass is unfiltered against a row of zeros.
-            const std::uint8_t* above = r == 0 ? nullptr : d.prev.get() + 1;
-            if (!pngrows::Unfilter(d.cur[0], d.cur.get() + 1, above, rowBytes, filterDistance))
-                ReadError();
-            const std::uint8_t* src = d.cur.get() + 1;
-            if (hooked) {
-                std::memcpy(d.hook.get(), src, rowBytes);
-                OnReadRow(*this, d.hook.get(), activeRowKey_, int(rowCounter), int(rowBytes));
-                src = d.hook.get();
-            }
+            const std::uint8_t* src = NextRow(d, rowBytes, r == 0, rowCounter);
             const int y = int(rowStart + r * rowStep);
             if (!interlaced) {
                 pngrows::ConvertRow(conversion, src, rowBytes, std::size_t(passWidth), image.ScanLine(y),
@@ -690,7 +783,6 @@ void TKroPNGReadStream::DecodeImage()
                                         std::size_t(kPassColStart[p]), std::size_t(kPassColStep[p]));
             }
             lastRow = y;
-            std::swap(d.cur, d.prev);
             ++rowCounter;
             if ((rowCounter & 3) == 2 || height_ < 4)
                 ProgressUnits(rowCounter);

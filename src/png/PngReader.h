@@ -65,6 +65,22 @@ public:
     // The embedded colour profile (iCCP, inflated); empty when there is none or it is broken.
     const std::vector<std::uint8_t>& IccProfile() const { return iccProfile_; }
 
+    // ---- row by row ----
+    // Reads the file up to its image data (the header, palette and the rest are then known)
+    // without allocating the picture; refuses what ReadBitmap refuses before the image data.
+    // The stream must stay alive while rows are read.
+    void BeginRows(TStream& stream);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    // Prepares decoding (interlaced files cannot be read row by row: see Interlace()).
+    void StartRows();
+    // Format and palette of the rows ReadRow gives: those of the bitmap ReadBitmap would fill.
+    TPixelFormat RowFormat() const;
+    const std::vector<TPaletteEntry>& RowPalette() const { return rowPalette_; }
+    // Decodes the next row of the picture into dst; after the last one the rest of the file
+    // is read (and refused) as ReadBitmap reads it.
+    void ReadRow(std::uint8_t* dst);
+
 protected:
     void ReadImage() override;
 
@@ -72,6 +88,8 @@ private:
     struct TDecoder;
 
     void ResetResults();
+    void ReadChunks();
+    void FinishRows();
     void HandleChunk(std::uint32_t type);
     void ReadHeader();
     void ReadPalette();
@@ -82,6 +100,10 @@ private:
     void ReadPrivate();
     void ReadIccProfile();
     void DecodeImage();
+    void StartDecoder(TDecoder& d);
+    // Inflates and unfilters the next row of rowBytes; the result stays valid until the next call.
+    const std::uint8_t* NextRow(TDecoder& d, std::size_t rowBytes, bool firstOfPass, std::int64_t rowNumber);
+    std::string OutOfMemoryMessage() const;
     void InflateRow(TDecoder& d, std::uint8_t* out, std::size_t n);
     void ChooseOutputFormat();
     void ResolvePaletteTransparency();
@@ -118,6 +140,12 @@ private:
     bool maskPrepared_ = false;
     std::string activeRowKey_;
     std::array<std::uint8_t, 256> invertedAlpha_{};
+
+    // row by row
+    bool imageReached_ = false;
+    std::unique_ptr<TDecoder> rows_;
+    std::int64_t rowsRead_ = 0;
+    std::vector<TPaletteEntry> rowPalette_;
 };
 
 } // namespace gz
