@@ -67,9 +67,8 @@ void TKroPNG::ConfigureWriter(TKroPNGWriteStream& writer) const
         writer.SetAlphaBitmap(alpha_.get());
 }
 
-void TKroPNG::SaveToStream(TStream& stream) const
+void TKroPNG::ConfigureSave(TKroPNGWriteStream& writer) const
 {
-    TKroPNGWriteStream writer;
     writer.SetCompressionLevel(CompressionLevel);
     writer.SetFilterMode(FilterMode);
     writer.SetIDATSize(IDATSize);
@@ -78,8 +77,23 @@ void TKroPNG::SaveToStream(TStream& stream) const
     writer.SetUseCurrentTime(UseCurrentTime);
     writer.OnWriteRow = OnWriteRow;
     writer.SetRowKey(RowKey);
+}
+
+void TKroPNG::SaveToStream(TStream& stream) const
+{
+    TKroPNGWriteStream writer;
+    ConfigureSave(writer);
     TProgressForward forward(*image_, OnProgress);
     writer.WriteBitmap(*image_, stream);
+}
+
+void TKroPNG::SaveRowsToStream(int width, int height, std::function<const std::uint8_t*(int y)> rows,
+                               TStream& stream) const
+{
+    TKroPNGWriteStream writer;
+    ConfigureSave(writer);
+    writer.SetAlphaBitmap(nullptr);
+    writer.WriteRows(width, height, std::move(rows), stream);
 }
 
 void TKroPNG::WriteData(TStream& stream) const

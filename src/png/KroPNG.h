@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ public:
 
     void LoadFromStream(TStream& stream) override;
     void SaveToStream(TStream& stream) const override;
+    // Saves a 24-bit picture given row by row (rows(y) top to bottom, once each unless
+    // interlaced) with this graphic's settings, as SaveToStream saves the image bitmap.
+    void SaveRowsToStream(int width, int height, std::function<const std::uint8_t*(int y)> rows,
+                          TStream& stream) const;
     // The graphic's data inside a stored form or picture: a complete PNG file written with
     // the writer's own defaults for size, level, filter, interlace and time; nothing for an
     // empty image.
@@ -91,6 +96,7 @@ private:
     // Makes the graphic's transparent flag follow the image bitmap's and signals a change.
     void SyncTransparent();
     void ConfigureWriter(TKroPNGWriteStream& writer) const;
+    void ConfigureSave(TKroPNGWriteStream& writer) const;
 
     std::unique_ptr<TBitmap> image_;
     std::unique_ptr<TBitmap> alpha_;

@@ -1,6 +1,8 @@
 #include "png/PngWriter.h"
 
 #include "platform/Bitmap.h"
+#include "platform/WorkerPool.h"
+#include "png/BlockDeflate.h"
 #include "png/PngWriterRows.h"
 
 #include <zlib.h>
@@ -102,14 +104,11 @@ const std::uint8_t* ChooseAdaptive(const std::uint8_t* none, const std::uint8_t*
     return best;
 }
 
-// zlib takes its input length as a 32-bit count; rows are fed in pieces of at most this.
-constexpr std::size_t kMaxDeflateInput = std::size_t(1) << 30;
-
 } // namespace
 
 // Everything one write needs; released (deflate state included) when the write ends.
 struct TKroPNGWriteStream::TState {
-    const TBitmap* source = nullptr;
+    std::function<const std::uint8_t*(int y)> row; // source scan line y
     const TBitmap* mask = nullptr; // usable alpha mask, or null
     int width = 0, height = 0;
     int sourceBits = 24;
@@ -127,15 +126,9 @@ struct TKroPNGWriteStream::TState {
     TRowBuffer buffers[4];
     std::uint32_t histogram[256];
 
-    z_stream z{};
-    bool zActive = false;
-    std::unique_ptr<std::uint8_t[]> out;
-
-    ~TState()
-    {
-        if (zActive)
-            deflateEnd(&z);
-    }
+    std::unique_ptr<TBlockDeflater> deflater;
+    std::unique_ptr<std::uint8_t[]> out; // the IDAT chunk being filled
+    std::size_t outUsed = 0;
 };
 
 TKroPNGWriteStream::TKroPNGWriteStream() : clock_(CurrentPNGTimeUTC) {}
@@ -147,6 +140,19 @@ void TKroPNGWriteStream::SetIDATSize(int size)
     if (size < 256 || size > 100000)
         throw EKroPNG(png::kMsgIDATSize);
     idatSize_ = size;
+}
+
+void TKroPNGWriteStream::WriteRows(int width, int height, std::function<const std::uint8_t*(int y)> rows,
+                                   TStream& stream)
+{
+    rowSource_ = std::make_unique<TRowSource>(TRowSource{width, height, std::move(rows)});
+    struct TForget {
+        std::unique_ptr<TRowSource>& source;
+        ~TForget() { source.reset(); }
+    } forget{rowSource_};
+    Begin(stream);
+    WriteImage();
+    Flush();
 }
 
 void TKroPNGWriteStream::SetClock(TKroPNGClock clock)
@@ -194,13 +200,21 @@ void TKroPNGWriteStream::WriteImage()
 
 void TKroPNGWriteStream::Prepare(TState& s)
 {
+    s.interlaced = interlace_ == 1;
+    if (rowSource_) {
+        s.row = rowSource_->row;
+        s.width = rowSource_->width;
+        s.height = rowSource_->height;
+        Progress().Start();
+        Progress().OpenStage(10, 30);
+        return;
+    }
     const TBitmap& src = SourceBitmap();
-    s.source = &src;
+    s.row = [&src](int y) { return src.ScanLine(y); };
     s.width = src.Width();
     s.height = src.Height();
     s.sourceBits = SourceBitsOf(src.PixelFormat());
     s.depthSetting = (s.sourceBits == 15 || s.sourceBits == 16) ? 24 : s.sourceBits;
-    s.interlaced = interlace_ == 1;
 
     const TBitmap* a = alphaBitmap_;
     if (a && a != &src && !a->Empty() && a->Width() == s.width && a->Height() == s.height &&
@@ -458,65 +472,40 @@ void TKroPNGWriteStream::StartCompressor(TState& s)
         b = AllocateRow(s.rowCapacity + 1);
 
     s.out.reset(new std::uint8_t[std::size_t(idatSize_)]);
-    const int level = (compressionLevel_ >= 0 && compressionLevel_ <= 9) ? compressionLevel_ : Z_DEFAULT_COMPRESSION;
-    if (deflateInit2(&s.z, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw EKroPNG(png::kMsgWriteError);
-    s.zActive = true;
-    s.z.next_out = s.out.get();
-    s.z.avail_out = uInt(idatSize_);
+    s.outUsed = 0;
+    TWorkerPool& pool = SharedWorkers();
+    s.deflater = std::make_unique<TBlockDeflater>(
+        compressionLevel_, [this, &s](const std::uint8_t* data, std::size_t n) { AppendIDAT(s, data, n); },
+        pool.Threads() > 1 ? &pool : nullptr);
 }
 
-void TKroPNGWriteStream::EmitIDAT(TState& s, std::size_t n)
+void TKroPNGWriteStream::AppendIDAT(TState& s, const std::uint8_t* data, std::size_t n)
 {
-    WriteChunk(png::kIDAT, s.out.get(), std::uint32_t(n));
-    s.z.next_out = s.out.get();
-    s.z.avail_out = uInt(idatSize_);
-}
-
-void TKroPNGWriteStream::CompressRow(TState& s, const std::uint8_t* data, std::size_t n)
-{
+    const std::size_t size = std::size_t(idatSize_);
     while (n > 0) {
-        const std::size_t piece = std::min(n, kMaxDeflateInput);
-        s.z.next_in = const_cast<Bytef*>(data);
-        s.z.avail_in = uInt(piece);
-        for (;;) {
-            const int rc = deflate(&s.z, Z_NO_FLUSH);
-            if (rc != Z_OK && rc != Z_BUF_ERROR)
-                throw EKroPNG(png::kMsgWriteError);
-            if (s.z.avail_out == 0) {
-                EmitIDAT(s, std::size_t(idatSize_));
-                continue;
-            }
-            if (s.z.avail_in == 0)
-                break;
-            if (rc == Z_BUF_ERROR)
-                throw EKroPNG(png::kMsgWriteError);
+        const std::size_t take = std::min(n, size - s.outUsed);
+        std::memcpy(s.out.get() + s.outUsed, data, take);
+        s.outUsed += take;
+        data += take;
+        n -= take;
+        if (s.outUsed == size) {
+            WriteChunk(png::kIDAT, s.out.get(), std::uint32_t(size));
+            s.outUsed = 0;
         }
-        data += piece;
-        n -= piece;
     }
 }
+
+void TKroPNGWriteStream::CompressRow(TState& s, const std::uint8_t* data, std::size_t n) { s.deflater->Write(data, n); }
 
 void TKroPNGWriteStream::FinishCompressor(TState& s)
 {
-    if (!s.zActive)
+    if (!s.deflater)
         return;
-    s.z.next_in = nullptr;
-    s.z.avail_in = 0;
-    for (;;) {
-        const int rc = deflate(&s.z, Z_FINISH);
-        if (s.z.avail_out == 0)
-            EmitIDAT(s, std::size_t(idatSize_));
-        else if (rc != Z_OK)
-            break; // the end of the stream, or an error that is not reported
-        if (rc == Z_STREAM_END)
-            break;
-    }
-    const std::size_t used = std::size_t(idatSize_) - s.z.avail_out;
-    if (used > 0)
-        WriteChunk(png::kIDAT, s.out.get(), std::uint32_t(used));
-    deflateEnd(&s.z);
-    s.zActive = false;
+    std::unique_ptr<TBlockDeflater> deflater = std::move(s.deflater);
+    deflater->Finish();
+    if (s.outUsed > 0)
+        WriteChunk(png::kIDAT, s.out.get(), std::uint32_t(s.outUsed));
+    s.outUsed = 0;
     for (TRowBuffer& b : s.buffers)
         b.reset();
 }
@@ -555,7 +544,7 @@ void TKroPNGWriteStream::WriteRows(TState& s)
         for (std::int64_t r = 0; r < ph; ++r) {
             const int y = int(rowStart + r * rowStep);
             const std::uint8_t* maskLine = s.alpha ? s.mask->ScanLine(y) : nullptr;
-            s.converter.Convert(s.source->ScanLine(y), maskLine, first, step, int(pw), cur + 1);
+            s.converter.Convert(s.row(y), maskLine, first, step, int(pw), cur + 1);
             if (hook)
                 OnWriteRow(*this, cur + 1, rowKey_, int(counter), int(len));
             cur[0] = png::ftNone;

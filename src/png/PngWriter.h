@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace gz {
@@ -81,6 +82,10 @@ public:
     // The clock read for tIME when UseCurrentTime is on (the system clock in UTC by default).
     void SetClock(TKroPNGClock clock);
 
+    // Writes a 24-bit picture (blue, green, red rows) whose scan lines come from rows(y): top
+    // to bottom, each once, unless the writer interlaces. The settings apply as for a bitmap.
+    void WriteRows(int width, int height, std::function<const std::uint8_t*(int y)> rows, TStream& stream);
+
     // One chunk: length, type, data, CRC-32 over type and data.
     void WriteChunk(std::uint32_t type, const void* data, std::uint32_t length);
 
@@ -96,8 +101,8 @@ private:
     void StartCompressor(TState& s);
     void WriteRows(TState& s);
     void CompressRow(TState& s, const std::uint8_t* data, std::size_t n);
+    void AppendIDAT(TState& s, const std::uint8_t* data, std::size_t n);
     void FinishCompressor(TState& s);
-    void EmitIDAT(TState& s, std::size_t n);
     bool ResolvePaletteIndex(const TState& s, std::int32_t value, int& index) const;
     bool ResolveGrey(const TState& s, std::int32_t value, int& grey) const;
 
@@ -122,6 +127,11 @@ private:
     const TBitmap* alphaBitmap_ = nullptr;
     std::string rowKey_;
     TKroPNGClock clock_;
+    struct TRowSource {
+        int width, height;
+        std::function<const std::uint8_t*(int y)> row;
+    };
+    std::unique_ptr<TRowSource> rowSource_; // set while WriteRows runs
 };
 
 } // namespace gz
