@@ -1,26 +1,18 @@
 #pragma once
 // The command line of gazorin-cli: a sequence of settings and pictures, read in order.
 
-#include <optional>
+#include "join/JoinLayout.h"
+#include "platform/Types.h"
+
 #include <string>
 #include <variant>
 #include <vector>
 
 namespace gz::cli {
 
-// The join settings in force when a picture is joined.
-struct TJoinSettings {
-    int direction = 4;            // TJoinDir, right by default
-    int position = 0;             // TJoinPos
-    std::optional<std::pair<int, int>> at; // custom top-left corner on the canvas
-    int flips = 0;
-    bool keepSize = false;
-    bool autoOrient = true;       // turn photos as their orientation tag says
-};
-
 struct TPictureStep {
     std::string fileName;         // ":blank" for the blank join
-    TJoinSettings settings;
+    TLayoutSettings settings;     // the settings in force for it
 };
 
 struct TCommandLine {
@@ -29,6 +21,10 @@ struct TCommandLine {
     int quality = 83;
     bool progressive = false;     // JPEG
     bool interlace = false;       // PNG
+    TColor background = clWhite;  // canvas no picture covers
+    int threads = 0;              // 0: one per processor core
+    bool stream = true;           // false: every join on whole rasters (--no-stream)
+    bool quiet = false;
     bool help = false;
     bool version = false;
 };

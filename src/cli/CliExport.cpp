@@ -4,7 +4,6 @@
 #include "platform/metafile/Metafile.h"
 #include "png/KroPNG.h"
 #include "susie/SusieStartup.h"
-#include "join/PictureExport.h"
 
 #include <memory>
 
@@ -30,16 +29,6 @@ void UnregisterCliFormats()
     FinalizeSusiePictures();
     UnregisterJPEGFormats();
     UnregisterKroPNGFormat();
-}
-
-void ExportPicture(const TBitmap& raster, const std::string& fileName, const std::string& kind, int quality,
-                   bool progressive, bool interlace)
-{
-    TPictureExportOptions options;
-    options.quality = quality;
-    options.progressive = progressive;
-    options.interlace = interlace;
-    gz::ExportPicture(raster, kind == "png" ? TExportFormat::Png : TExportFormat::Jpeg, fileName, options);
 }
 
 } // namespace gz::cli

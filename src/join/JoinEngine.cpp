@@ -1,5 +1,7 @@
 #include "join/JoinEngine.h"
 
+#include "join/JoinGeometry.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -44,61 +46,6 @@ void ApplyFlips(TABitmap& bitmap, int flips)
 
 namespace {
 
-struct TJoinGeometry {
-    int canvasW = 0, canvasH = 0;
-    bool drawOld = false;
-    int oldX = 0, oldY = 0;
-    TRect rect; // where the new picture goes
-};
-
-TJoinGeometry Geometry(const TImageDocument& doc, int ow, int oh, int nw, int nh)
-{
-    TJoinGeometry g;
-    const bool keep = doc.keepSize == 1;
-    const int dir = doc.joinDir;
-    if (keep) {
-        g.canvasW = ow, g.canvasH = oh;
-    } else if (dir == jdNew) {
-        g.canvasW = nw, g.canvasH = nh;
-    } else if (dir == jdUp || dir == jdDown) {
-        g.canvasW = std::max(ow, nw), g.canvasH = oh + nh;
-    } else {
-        g.canvasW = ow + nw, g.canvasH = std::max(oh, nh);
-    }
-    g.rect = {0, 0, nw, nh};
-    g.drawOld = dir != jdNew;
-    switch (dir) {
-    case jdUp:
-        g.oldY = keep ? 0 : nh;
-        break;
-    case jdDown:
-        g.rect = keep ? TRect{0, oh - nh, nw, oh} : TRect{0, oh, nw, oh + nh};
-        break;
-    case jdLeft:
-        g.oldX = keep ? 0 : nw;
-        break;
-    case jdRight:
-        g.rect = keep ? TRect{ow - nw, 0, ow, nh} : TRect{ow, 0, ow + nw, nh};
-        break;
-    default:
-        break;
-    }
-    const bool vertical = dir == jdUp || dir == jdDown;
-    const bool horizontal = dir == jdLeft || dir == jdRight;
-    if (doc.joinPos == jpCenter) {
-        if (vertical)
-            g.rect.Left = g.canvasW / 2 - nw / 2, g.rect.Right = g.rect.Left + nw;
-        if (horizontal)
-            g.rect.Top = g.canvasH / 2 - nh / 2, g.rect.Bottom = g.rect.Top + nh;
-    } else if (doc.joinPos == jpEnd) {
-        if (vertical)
-            g.rect.Left = g.canvasW - nw, g.rect.Right = g.canvasW;
-        if (horizontal)
-            g.rect.Top = g.canvasH - nh, g.rect.Bottom = g.canvasH;
-    }
-    return g;
-}
-
 // Builds the joined raster in one pass: each row gets white, the old raster's row at its
 // offset, and the placed picture's row blended over it, while the row is still in cache.
 TABitmap Compose(const TABitmap& old, const TABitmap& placed, const TJoinGeometry& g, unsigned opacity)
@@ -142,7 +89,8 @@ bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, TPlace
     // Held by value (the pixels are shared, not copied): the raster joined onto stays the one
     // the geometry was taken from while the placement wizard waits for the user.
     const TABitmap old = document.workBmp;
-    TJoinGeometry g = Geometry(document, old.Width(), old.Height(), placed.Width(), placed.Height());
+    TJoinGeometry g = JoinGeometry(document.joinDir, document.joinPos, document.keepSize, old.Width(), old.Height(),
+                                   placed.Width(), placed.Height());
     ApplyFlips(placed, document.flips);
 
     unsigned opacity = 255;

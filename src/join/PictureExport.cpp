@@ -1,6 +1,7 @@
 // Writing a raster as PNG or JPEG.
 #include "join/PictureExport.h"
 
+#include "jpeg/JPEGCodec.h"
 #include "jpeg/JPEGImage.h"
 #include "platform/Bitmap.h"
 #include "platform/SafeFile.h"
@@ -9,6 +10,22 @@
 namespace gz {
 
 namespace {
+
+void SetUpPng(TKroPNG& png, const TPictureExportOptions& options)
+{
+    png.GrayScale = options.grayScale;
+    png.Interlace = options.interlace ? 1 : 0;
+}
+
+TJPEGEncodeOptions JpegOptions(const TPictureExportOptions& options)
+{
+    // What TJPEGImage encodes with when the export sets its quality and progression.
+    TJPEGEncodeOptions o;
+    o.Quality = options.quality;
+    o.Progressive = options.progressive;
+    o.GrayScale = JPEGDefaults().GrayScale;
+    return o;
+}
 
 void ExportPng(const TBitmap& raster, const std::string& fileName, const TPictureExportOptions& options)
 {
@@ -20,8 +37,7 @@ void ExportPng(const TBitmap& raster, const std::string& fileName, const TPictur
         picture.SetPixelFormat(pf24bit);
         png.Assign(picture);
     }
-    png.GrayScale = options.grayScale;
-    png.Interlace = options.interlace ? 1 : 0;
+    SetUpPng(png, options);
     WriteFileAtomically(fileName, [&](TStream& stream) { png.SaveToStream(stream); });
 }
 
@@ -43,6 +59,28 @@ void ExportPicture(const TBitmap& raster, TExportFormat format, const std::strin
         ExportPng(raster, fileName, options);
     else
         ExportJpeg(raster, fileName, options);
+}
+
+void ExportRows(int width, int height, const std::function<const std::uint8_t*(int y)>& rows, TExportFormat format,
+                const std::string& fileName, const TPictureExportOptions& options,
+                const std::function<void()>& beforeCommit)
+{
+    WriteFileAtomically(fileName, [&](TStream& stream) {
+        if (format == TExportFormat::Png) {
+            TKroPNG png;
+            SetUpPng(png, options);
+            png.SaveRowsToStream(width, height, rows, stream);
+        } else if (width > 0 && height > 0) {
+            TJPEGRowEncoder encoder(stream, width, height, JpegOptions(options));
+            for (int y = 0; y < height; ++y) {
+                const std::uint8_t* row = rows(y);
+                encoder.WriteRows(&row, 1);
+            }
+            encoder.Finish();
+        }
+        if (beforeCommit)
+            beforeCommit();
+    });
 }
 
 } // namespace gz

@@ -2,6 +2,8 @@
 // Writing a raster as PNG or JPEG, the way the export commands of the desktop program and
 // gazorin-cli do it.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace gz {
@@ -22,5 +24,13 @@ struct TPictureExportOptions {
 // at 24 bits per pixel (a raster of another depth is converted in a copy).
 void ExportPicture(const TBitmap& raster, TExportFormat format, const std::string& fileName,
                    const TPictureExportOptions& options);
+
+// The same for a 24-bit picture whose rows come from rows(y), asked for top to bottom, once
+// each (in any order for an interlaced PNG). The bytes are those ExportPicture writes for a
+// raster of these rows. beforeCommit runs once the file is complete, before it replaces the
+// old one; what it raises abandons the file.
+void ExportRows(int width, int height, const std::function<const std::uint8_t*(int y)>& rows, TExportFormat format,
+                const std::string& fileName, const TPictureExportOptions& options,
+                const std::function<void()>& beforeCommit = {});
 
 } // namespace gz

@@ -1,0 +1,274 @@
+#include "join/StreamedJoin.h"
+
+#include "join/ABitmap.h"
+#include "platform/WorkerPool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <future>
+#include <new>
+
+namespace gz {
+
+struct TJoinCompositor::TPiece {
+    const TPlacedPicture* place = nullptr;
+    int index = 0;
+    TInputPicture* input = nullptr; // null for a white picture
+    std::unique_ptr<TRowSource> rows;
+    bool direct = false;            // lands on untouched canvas: decoded straight into it
+    std::vector<std::uint8_t> band; // rows kept for blending, or one row of a cut picture
+
+    int RectWidth() const { return place->rect.Right - place->rect.Left; }
+    bool Active(int y0, int y1) const { return place->clip.Top < y1 && place->clip.Bottom > y0; }
+};
+
+TJoinCompositor::TJoinCompositor(const TJoinPlan& plan, const std::vector<TInputPicture*>& inputs,
+                                 TColor background, TWorkerPool& pool)
+    : plan_(plan), inputs_(inputs), background_(background), pool_(pool)
+{
+    for (const TPlacedPicture& p : plan_.pictures) {
+        auto piece = std::make_unique<TPiece>();
+        piece->place = &p;
+        piece->index = int(pieces_.size());
+        piece->input = p.input == kBlankInput ? nullptr : inputs_.at(std::size_t(p.input));
+        piece->direct = piece->input && p.overWhite && p.opacity >= 255;
+        pieces_.push_back(std::move(piece));
+    }
+}
+
+TJoinCompositor::~TJoinCompositor() = default;
+
+std::string TJoinCompositor::Reading() const
+{
+    const int i = reading_.load();
+    return i >= 0 ? pieces_[std::size_t(i)]->input->FileName() : std::string();
+}
+
+void TJoinCompositor::DecodeBand(TPiece& piece, int y0, int y1, std::uint8_t* const* rows)
+{
+    const TPlacedPicture& p = *piece.place;
+    const int first = std::max(y0, p.clip.Top), last = std::min(y1, p.clip.Bottom);
+    const std::size_t width = std::size_t(piece.RectWidth());
+    const std::size_t cutLeft = std::size_t(p.clip.Left - p.rect.Left) * 3;
+    const std::size_t clipBytes = std::size_t(p.clip.Right - p.clip.Left) * 3;
+    const bool whole = p.clip.Left == p.rect.Left && p.clip.Right == p.rect.Right;
+    try {
+        if (!piece.rows)
+            piece.rows = piece.input->OpenRows(p.flips);
+        TRowSource& source = *piece.rows;
+        const int skip = first - p.rect.Top - source.RowsDone();
+        if (skip > 0)
+            source.SkipRows(skip);
+        if (piece.direct && whole) {
+            for (int y = first; y < last; ++y)
+                source.NextRow(rows[y - y0] + std::size_t(p.rect.Left) * 3);
+        } else if (piece.direct) {
+            piece.band.resize(width * 3);
+            for (int y = first; y < last; ++y) {
+                source.NextRow(piece.band.data());
+                std::memcpy(rows[y - y0] + std::size_t(p.clip.Left) * 3, piece.band.data() + cutLeft, clipBytes);
+            }
+        } else {
+            piece.band.resize(std::size_t(last - first) * width * 3);
+            for (int y = first; y < last; ++y)
+                source.NextRow(piece.band.data() + std::size_t(y - first) * width * 3);
+        }
+        if (last == p.clip.Bottom) {
+            source.Drain();
+            piece.rows.reset();
+        }
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const EOutOfResources&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EJoinInputError(piece.input->FileName(), e.what());
+    }
+}
+
+void TJoinCompositor::Compose(int y0, int count, std::uint8_t* const* rows)
+{
+    const int y1 = y0 + count;
+    const std::size_t rowBytes = std::size_t(plan_.width) * 3;
+    std::vector<TPiece*> active;
+    for (auto& piece : pieces_)
+        if (piece->Active(y0, y1))
+            active.push_back(piece.get());
+
+    // White wherever no picture is decoded straight into the canvas.
+    std::vector<std::pair<int, int>> direct;
+    for (int y = y0; y < y1; ++y) {
+        direct.clear();
+        for (const TPiece* piece : active)
+            if (piece->direct && y >= piece->place->clip.Top && y < piece->place->clip.Bottom)
+                direct.emplace_back(piece->place->clip.Left, piece->place->clip.Right);
+        std::sort(direct.begin(), direct.end());
+        std::uint8_t* row = rows[y - y0];
+        std::size_t x = 0;
+        for (const auto& [left, right] : direct) {
+            std::memset(row + 3 * x, 0xFF, 3 * (std::size_t(left) - x));
+            x = std::size_t(right);
+        }
+        std::memset(row + 3 * x, 0xFF, rowBytes - 3 * x);
+    }
+
+    {
+        TTaskGroup group(pool_);
+        for (TPiece* piece : active) {
+            if (!piece->input)
+                continue;
+            group.Run([this, piece, y0, y1, rows] {
+                reading_ = piece->index;
+                DecodeBand(*piece, y0, y1, rows);
+            });
+        }
+        group.Wait();
+    }
+
+    // Pictures over earlier ones, in join order, with the engine's blend.
+    std::vector<std::uint8_t> white;
+    for (TPiece* piece : active) {
+        if (piece->direct)
+            continue;
+        const TPlacedPicture& p = *piece->place;
+        const int first = std::max(y0, p.clip.Top), last = std::min(y1, p.clip.Bottom);
+        const std::size_t clipBytes = std::size_t(p.clip.Right - p.clip.Left) * 3;
+        const std::size_t width = std::size_t(piece->RectWidth());
+        if (!piece->input)
+            white.assign(clipBytes, 0xFF);
+        for (int y = first; y < last; ++y) {
+            const std::uint8_t* src = piece->input ? piece->band.data() + std::size_t(y - first) * width * 3 +
+                                                         std::size_t(p.clip.Left - p.rect.Left) * 3
+                                                   : white.data();
+            BlendRow(src, rows[y - y0] + std::size_t(p.clip.Left) * 3, clipBytes, p.opacity);
+        }
+        if (last == p.clip.Bottom)
+            piece->band = {};
+    }
+
+    if (background_ != clWhite) {
+        const std::uint8_t bgr[3] = {ColorBlue(background_), ColorGreen(background_), ColorRed(background_)};
+        for (int y = y0; y < y1; ++y)
+            for (const auto& [left, right] : plan_.UncoveredSpans(y))
+                for (int x = left; x < right; ++x)
+                    std::memcpy(rows[y - y0] + 3 * std::size_t(x), bgr, 3);
+    }
+}
+
+void TJoinCompositor::ReadUnused()
+{
+    std::vector<bool> shown(inputs_.size());
+    for (const TPlacedPicture& p : plan_.pictures)
+        if (p.input != kBlankInput)
+            shown[std::size_t(p.input)] = true;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        if (shown[i])
+            continue;
+        try {
+            inputs_[i]->OpenRows(0)->Drain();
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (const EOutOfResources&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw EJoinInputError(inputs_[i]->FileName(), e.what());
+        }
+    }
+}
+
+namespace {
+
+// Hands the canvas out row by row, top to bottom, composing the next band on another thread
+// while the rows of the current one are encoded.
+class TBandFeed {
+public:
+    TBandFeed(TJoinCompositor& compositor, const TJoinProgress& progress, bool ahead)
+        : c_(compositor), progress_(progress), ahead_(ahead)
+    {
+        const std::size_t rowBytes = std::size_t(c_.Width()) * 3;
+        // About 8 MB a band, in whole groups of 16 rows (what a JPEG encoder takes at once).
+        rowsPerBand_ = int(std::clamp<std::size_t>((std::size_t(8) << 20) / std::max<std::size_t>(rowBytes, 1), 16, 256) & ~std::size_t(15));
+        for (auto& b : buffers_) {
+            b.bytes.resize(rowBytes * std::size_t(rowsPerBand_));
+            for (int i = 0; i < rowsPerBand_; ++i)
+                b.rows.push_back(b.bytes.data() + rowBytes * std::size_t(i));
+        }
+    }
+    ~TBandFeed()
+    {
+        if (pending_.valid())
+            pending_.wait();
+    }
+
+    const std::uint8_t* Row(int y)
+    {
+        while (y >= current_.start + current_.count)
+            Advance();
+        return buffers_[current_.buffer].rows[std::size_t(y - current_.start)];
+    }
+
+private:
+    struct TBand {
+        int start = 0, count = 0, buffer = 0;
+    };
+    struct TBuffer {
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::uint8_t*> rows;
+    };
+
+    TBand Next(TBand after) const
+    {
+        TBand b;
+        b.start = after.start + after.count;
+        b.count = std::min(rowsPerBand_, c_.Height() - b.start);
+        b.buffer = 1 - after.buffer;
+        return b;
+    }
+    void Compose(TBand b) { c_.Compose(b.start, b.count, buffers_[b.buffer].rows.data()); }
+
+    void Advance()
+    {
+        const TBand band = Next(current_);
+        if (pending_.valid())
+            pending_.get(); // the band composed meanwhile (its failure is raised here)
+        else
+            Compose(band);
+        current_ = band;
+        if (progress_)
+            progress_(band.start + band.count, c_.Height(), c_.Reading());
+        const TBand following = Next(band);
+        if (ahead_ && following.count > 0)
+            pending_ = std::async(std::launch::async, [this, following] { Compose(following); });
+    }
+
+    TJoinCompositor& c_;
+    const TJoinProgress& progress_;
+    bool ahead_;
+    int rowsPerBand_ = 16;
+    TBuffer buffers_[2];
+    TBand current_{0, 0, 1};
+    std::future<void> pending_;
+};
+
+} // namespace
+
+void WriteJoin(TJoinCompositor& compositor, TExportFormat format, const TPictureExportOptions& options,
+               const std::string& fileName, const TJoinProgress& progress)
+{
+    const int width = compositor.Width(), height = compositor.Height();
+    if (format == TExportFormat::Png && options.interlace) {
+        TABitmap whole;
+        whole.AllocateUninitialized(width, height, pf24bit);
+        TBandFeed feed(compositor, progress, SharedWorkers().Threads() > 1);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(whole.ScanLine(y), feed.Row(y), std::size_t(width) * 3);
+        compositor.ReadUnused();
+        ExportPicture(whole, format, fileName, options);
+        return;
+    }
+    TBandFeed feed(compositor, progress, SharedWorkers().Threads() > 1);
+    ExportRows(width, height, [&](int y) { return feed.Row(y); }, format, fileName, options,
+               [&] { compositor.ReadUnused(); });
+}
+
+} // namespace gz
