@@ -11,7 +11,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // Sparse compressed files may describe rasters of up to 2^28 pixels from a few bytes. The
+    // Sparse compressed files may describe rasters of any size from a few bytes. The
     // reader handles them, but a round trip of even four million pixels takes half a second
     // and held the search to a few hundred inputs a second; small rasters reach the same code.
     if (gz::fuzz::DeclaredBitmapPixels(data, size) > gz::fuzz::kMaxBitmapPixels)

@@ -41,8 +41,8 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Pictures of up to 2^28 pixels are legal; to keep the fuzzer fast, inputs whose header asks
-// for more than a few million pixels are left out.
+// Pictures of any size their data can hold are legal; to keep the fuzzer fast, inputs whose
+// header asks for more than a few million pixels are left out.
 bool TooLarge(const std::uint8_t* data, std::size_t size)
 {
     static const std::uint8_t kIHDR[4] = {'I', 'H', 'D', 'R'};

@@ -154,8 +154,6 @@ int Dib::Create(int width, int height, int bitCount, int colors)
 {
     if (width <= 0 || height <= 0 || colors < 0 || colors > 256)
         return SPI_OUT_OF_ORDER;
-    if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixels)
-        return SPI_NO_MEMORY;
     const std::uint64_t stride = (std::uint64_t(width) * std::uint64_t(bitCount) + 31) / 32 * 4;
     if (stride * std::uint64_t(height) > kMaxBitmapBytes)
         return SPI_NO_MEMORY;

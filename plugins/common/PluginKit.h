@@ -11,10 +11,11 @@
 
 namespace spi {
 
-// Limits that keep a broken or hostile file from making us allocate without bound.
+// Limits that keep a broken or hostile file from making us allocate without bound. A bitmap
+// may be as large as the host takes: its bitmap file image (14 + 40 + 1024 bytes of headers and
+// colours, then the pixels) must fit a signed 32-bit size.
 constexpr std::size_t kMaxInputBytes = std::size_t(1) << 30;
-constexpr std::uint64_t kMaxPixels = std::uint64_t(1) << 27;
-constexpr std::uint64_t kMaxBitmapBytes = std::uint64_t(1) << 30;
+constexpr std::uint64_t kMaxBitmapBytes = 0x7FFFFFFFu - (14 + 40 + 1024);
 
 // The bytes of one picture.
 struct Input {

@@ -60,6 +60,15 @@ protected:
         return r;
     }
 
+    std::string Output(const std::string& args)
+    {
+        const std::string outFile = Path("stdout.txt");
+        const std::string cmd = "cd '" + dir_.string() + "' && '" GAZORIN_CLI "' " + args + " >'" + outFile + "'";
+        std::system(cmd.c_str());
+        std::ifstream in(outFile);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
     TBitmap ReadPng(const std::string& name)
     {
         TKroPNG png;
@@ -190,7 +199,10 @@ TEST_F(CliTest, UsageErrorsExitTwo)
 {
     for (const char* args : {"red.bmp", "-o out.png", "red.bmp -o out.gif", "red.bmp --quality 0 -o o.jpg",
                              "red.bmp --direction sideways -o o.png", "red.bmp --at 3 -o o.png", "--bogus red.bmp -o o.png",
-                             ":blank red.bmp -o o.png"}) {
+                             ":blank red.bmp -o o.png", "red.bmp --gap -1 blue.bmp -o o.png",
+                             "--across 0 red.bmp -o o.png", "red.bmp --threads 0 -o o.png",
+                             "red.bmp --background red -o o.png", "--across 2 --keep-size red.bmp -o o.png",
+                             "--across 2 red.bmp --at 1,1 blue.bmp -o o.png"}) {
         const RunResult r = Run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_FALSE(r.errors.empty()) << args;
@@ -236,4 +248,105 @@ TEST_F(CliTest, TransparentPartsArriveWhite)
     EXPECT_EQ(joined.Pixel(40, 0), clWhite);
     EXPECT_EQ(joined.Pixel(44, 3), clWhite);
     EXPECT_EQ(joined.Pixel(45, 0), RGBColor(grey, grey, grey));
+}
+
+TEST_F(CliTest, HelpNamesEveryOption)
+{
+    const std::string help = Output("--help");
+    for (const char* option : {"--direction", "--position", "--at", "--flip-lr", "--flip-ud", "--no-flip", "--keep-size",
+                               "--grow", "--gap", "--across", "--output", "--interlace", "--quality", "--progressive",
+                               "--background", "--threads", "--no-stream", "--quiet", "--help", "--version"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+TEST_F(CliTest, SameFileForEveryThreadCountAndInMemory)
+{
+    Save("noise.bmp", 300, 200, RGBColor(9, 99, 199));
+    TBitmap noise = test::NoiseBitmap(700, 90, 3); // several compressed blocks
+    noise.SaveToFile(Path("noise2.bmp"));
+    const std::string joins = "red.bmp --direction down --position center noise.bmp --keep-size --at -7,5 blue.bmp "
+                              "--grow --position end --flip-ud --direction left noise2.bmp --across 2 --gap 3 green.bmp red.bmp :blank ";
+    auto bytes = [&](const std::string& name, std::size_t skip) {
+        std::ifstream in(Path(name), std::ios::binary);
+        std::string all((std::istreambuf_iterator<char>(in)), {});
+        return all.substr(std::min(skip, all.size()));
+    };
+    // PNG files differ only in their time stamp (tIME is the chunk at offset 33, 19 bytes).
+    const std::size_t afterTime = 52;
+    ASSERT_EQ(Run(joins + "--threads 1 -o one.png").status, 0);
+    for (const char* other : {"--threads 2 -o two.png", "--threads 5 -o five.png", "--no-stream -o memory.png"}) {
+        ASSERT_EQ(Run(joins + other).status, 0) << other;
+        const std::string name = std::string(other).substr(std::string(other).rfind(' ') + 1);
+        EXPECT_EQ(bytes(name, afterTime), bytes("one.png", afterTime)) << other;
+    }
+    ASSERT_EQ(Run(joins + "--threads 1 -o one.jpg").status, 0);
+    ASSERT_EQ(Run(joins + "--threads 3 -o three.jpg").status, 0);
+    ASSERT_EQ(Run(joins + "--no-stream --quality 83 -o memory.jpg").status, 0);
+    EXPECT_EQ(bytes("three.jpg", 0), bytes("one.jpg", 0));
+    EXPECT_EQ(bytes("memory.jpg", 0), bytes("one.jpg", 0));
+}
+
+TEST_F(CliTest, GapsGridAndBackground)
+{
+    // Rows of two: red 40 x 30, a 4-pixel gap, blue 20 x 10; below a 4-pixel gap, green 10 x 40.
+    ASSERT_EQ(Run("--across 2 --gap 4 red.bmp blue.bmp green.bmp --background '#102030' -o grid.png").status, 0);
+    const TBitmap grid = ReadPng("grid.png");
+    EXPECT_EQ(grid.Width(), 64);
+    EXPECT_EQ(grid.Height(), 74);
+    const TColor bg = RGBColor(0x10, 0x20, 0x30);
+    EXPECT_EQ(grid.Pixel(41, 0), bg) << "the gap";
+    EXPECT_EQ(grid.Pixel(44, 0), RGBColor(1, 2, 3)) << "blue's marked corner";
+    EXPECT_EQ(grid.Pixel(50, 20), bg) << "below blue";
+    EXPECT_EQ(grid.Pixel(10, 31), bg) << "the gap between the rows";
+    EXPECT_EQ(grid.Pixel(0, 34), RGBColor(1, 2, 3)) << "green's marked corner";
+    EXPECT_EQ(grid.Pixel(9, 73), RGBColor(0, 200, 0));
+    EXPECT_EQ(grid.Pixel(30, 60), bg);
+
+    ASSERT_EQ(Run("red.bmp --gap 5 blue.bmp --direction down --position end green.bmp -o gaps.png").status, 0);
+    const TBitmap gaps = ReadPng("gaps.png");
+    EXPECT_EQ(gaps.Width(), 65);
+    EXPECT_EQ(gaps.Height(), 75);
+    EXPECT_EQ(gaps.Pixel(42, 0), clWhite);
+    EXPECT_EQ(gaps.Pixel(45, 0), RGBColor(1, 2, 3));
+    EXPECT_EQ(gaps.Pixel(55, 35), RGBColor(1, 2, 3)) << "green at the end, below a gap";
+}
+
+TEST_F(CliTest, JpegTooLargeIsRefusedBeforeAnyPictureIsDecoded)
+{
+    // 40000 x 2 pictures whose image data is damaged: decoding them would fail.
+    TBitmap wide(40000, 2, pf24bit);
+    TKroPNG png;
+    png.Assign(wide);
+    png.SaveToFile(Path("wide.png"));
+    {
+        std::fstream f(Path("wide.png"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(200);
+        const std::string junk(64, '\x5A');
+        f.write(junk.data(), std::streamsize(junk.size()));
+    }
+    RunResult r = Run("wide.png wide.png -o big.jpg");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("big.jpg: a JPEG file holds at most 65500 x 65500 pixels; the joined picture is 80000 x 2"),
+              std::string::npos)
+        << r.errors;
+    EXPECT_FALSE(fs::exists(Path("big.jpg")));
+    r = Run("wide.png wide.png -o big.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("wide.png: Read Image (PNG): Read Error"), std::string::npos) << r.errors;
+}
+
+TEST_F(CliTest, PictureBrokenInsideItsRowsNamesTheFileAndKeepsTheOldOutput)
+{
+    TKroPNG png;
+    png.Assign(test::NoiseBitmap(200, 300, 5));
+    png.SaveToFile(Path("cut.png"));
+    fs::resize_file(Path("cut.png"), fs::file_size(Path("cut.png")) / 2);
+    ASSERT_EQ(Run("red.bmp -o keep.png").status, 0);
+    const auto before = fs::file_size(Path("keep.png"));
+    for (const char* mode : {"", "--no-stream", "--threads 1"}) {
+        const RunResult r = Run(std::string("red.bmp cut.png ") + mode + " -o keep.png");
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_NE(r.errors.find("cut.png: Read Image (PNG): Read Error"), std::string::npos) << mode << r.errors;
+        EXPECT_EQ(fs::file_size(Path("keep.png")), before);
+    }
 }

@@ -252,3 +252,39 @@ TEST(BitmapFile, StreamPositionEndsAfterTheImage)
     bmp.LoadFromStream(in);
     EXPECT_EQ(in.Position(), std::int64_t(length));
 }
+
+TEST(BitmapFile, EverySizeTheDataHoldsReadsAndTooMuchForMemoryIsSaidSo)
+{
+    // More than 2^28 pixels: 16385 x 16385 at one bit, written by our writer.
+    TBitmap big;
+    big.AllocateZeroed(16385, 16385, pf1bit);
+    big.SetPalette({{0, 0, 0}, {255, 255, 255}});
+    big.ScanLine(0)[0] = 0x80;
+    TMemoryStream file;
+    big.SaveToStream(file);
+    big.Clear();
+    file.SetPosition(0);
+    TBitmap back;
+    back.LoadFromStream(file);
+    ASSERT_EQ(back.Width(), 16385);
+    ASSERT_EQ(back.Height(), 16385);
+    EXPECT_EQ(back.Pixel(0, 0), clWhite);
+    EXPECT_EQ(back.Pixel(1, 0), clBlack);
+
+    // Compressed data can claim any size in a few bytes: what memory cannot hold ends in the
+    // out-of-memory error, not a crash.
+    DibLayout s;
+    s.width = 0x7FFFFFFF;
+    s.height = 0x7FFFFFFF;
+    s.bitCount = 8;
+    s.compression = 1;
+    s.table = {0x000000};
+    s.rawBits = {0, 1};
+    try {
+        ReadBytes(MakeBmpFile(s));
+        FAIL() << "read";
+    } catch (const EOutOfResources& e) {
+        EXPECT_NE(std::string(e.what()).find("not enough memory for a 2147483647 x 2147483647"), std::string::npos)
+            << e.what();
+    }
+}

@@ -202,3 +202,28 @@ TEST(PngRoundTrip, ManySmallIDATChunks)
 
 } // namespace
 } // namespace gz::test
+
+namespace gz::test {
+
+TEST(PngRoundTrip, PicturesBeyondTwoHundredMillionPixelsReadBack)
+{
+    // 16385 x 16385 pixels (more than 2^28) at one bit each: 33 MB of pixels, a small file.
+    TBitmap big;
+    big.AllocateZeroed(16385, 16385, pf1bit);
+    big.SetPalette({{0, 0, 0}, {255, 255, 255}});
+    big.ScanLine(16384)[2048] = 0x80; // the last pixel is white
+    TKroPNG png;
+    png.Assign(big);
+    TMemoryStream file;
+    png.SaveToStream(file);
+    big.Clear();
+    file.SetPosition(0);
+    TKroPNG back;
+    back.LoadFromStream(file);
+    ASSERT_EQ(back.Width(), 16385);
+    ASSERT_EQ(back.Height(), 16385);
+    EXPECT_EQ(back.ImageBitmap().Pixel(16384, 16384), clWhite);
+    EXPECT_EQ(back.ImageBitmap().Pixel(16383, 16384), clBlack);
+}
+
+} // namespace gz::test
