@@ -36,6 +36,19 @@ private:
         ops.push_back(op);
     }
 
+    // A grid join: the first opens its document; the others go to side dir, after a gap.
+    void Attach(TJoinOp& op, bool documentOpen, int dir, const TLayoutSettings& s)
+    {
+        if (!documentOpen) {
+            op.joinDir = jdNew;
+            return;
+        }
+        if (s.gap > 0)
+            Strip(op.document, dir, s.gap);
+        op.joinDir = dir;
+        op.joinPos = s.position;
+    }
+
     void Single(const TLayoutStep& step, const TLayoutSettings& s)
     {
         TJoinOp op;
@@ -68,14 +81,7 @@ private:
             op.source = TJoinOp::soPicture;
             op.input = step.input;
         }
-        if (cells_ == 0) {
-            op.joinDir = jdNew;
-        } else {
-            if (s.gap > 0)
-                Strip(1, jdRight, s.gap);
-            op.joinDir = jdRight;
-            op.joinPos = s.position;
-        }
+        Attach(op, cells_ > 0, jdRight, s);
         ops.push_back(op);
         if (++cells_ == across_)
             FinishRow(s);
@@ -87,14 +93,7 @@ private:
             return;
         TJoinOp op;
         op.source = TJoinOp::soRow;
-        if (!pictureOpen_) {
-            op.joinDir = jdNew;
-        } else {
-            if (s.gap > 0)
-                Strip(0, jdDown, s.gap);
-            op.joinDir = jdDown;
-            op.joinPos = s.position;
-        }
+        Attach(op, pictureOpen_, jdDown, s);
         pictureOpen_ = true;
         ops.push_back(op);
         cells_ = 0;

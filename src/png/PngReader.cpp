@@ -65,12 +65,7 @@ void TKroPNGReadStream::BeginRows(TStream& stream)
     BeginRead(stream, 0);
     ProgressStart();
     ResetResults();
-    if (CheckSignature) {
-        std::uint8_t signature[8] = {};
-        ReadBytes(signature, sizeof signature);
-        if (std::memcmp(signature, kSignature, sizeof signature) != 0)
-            throw EKroPNG(kMsgNotPNG);
-    }
+    ReadSignature();
     ReadChunks();
     if (!headerSeen_)
         throw EKroPNG(kMsgNoHeader);
@@ -186,12 +181,7 @@ void TKroPNGReadStream::ReadImage()
     ProgressStart();
     ProgressOpenBytes(29);
     ResetResults();
-    if (CheckSignature) {
-        std::uint8_t signature[8] = {};
-        ReadBytes(signature, sizeof signature);
-        if (std::memcmp(signature, kSignature, sizeof signature) != 0)
-            throw EKroPNG(kMsgNotPNG);
-    }
+    ReadSignature();
 
     ReadChunks();
 
@@ -211,6 +201,16 @@ void TKroPNGReadStream::ReadImage()
         hasAlpha_ = true;
     }
     ProgressEnd();
+}
+
+void TKroPNGReadStream::ReadSignature()
+{
+    if (!CheckSignature)
+        return;
+    std::uint8_t signature[8] = {};
+    ReadBytes(signature, sizeof signature);
+    if (std::memcmp(signature, kSignature, sizeof signature) != 0)
+        throw EKroPNG(kMsgNotPNG);
 }
 
 void TKroPNGReadStream::ReadChunks()

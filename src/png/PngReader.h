@@ -88,6 +88,7 @@ private:
     struct TDecoder;
 
     void ResetResults();
+    void ReadSignature();
     void ReadChunks();
     void FinishRows();
     void HandleChunk(std::uint32_t type);

@@ -25,21 +25,13 @@ struct TJoinOutcome {
     TABitmap picture;
 };
 
-// The engine's way: each picture read whole when its join comes, the joins on rasters.
-inline TJoinOutcome EngineJoin(const std::vector<TLayoutStep>& steps, const std::vector<std::string>& files,
-                               TColor background)
+// Runs join, which fills out.picture; a failure is kept as the outcome.
+template <class Join>
+TJoinOutcome Outcome(Join&& join)
 {
     TJoinOutcome out;
     try {
-        const std::vector<TJoinOp> ops = ExpandLayout(steps);
-        std::vector<TPictureSize> sizes(files.size());
-        out.picture = RunJoinsInMemory(ops, [&](int i) {
-            TBitmap picture = ui::LoadFileRaster(files[std::size_t(i)]);
-            sizes[std::size_t(i)] = {picture.Width(), picture.Height()};
-            return picture;
-        });
-        if (background != clWhite)
-            PaintUncovered(out.picture, BuildJoinPlan(ops, sizes), background);
+        join(out.picture);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {
@@ -49,12 +41,28 @@ inline TJoinOutcome EngineJoin(const std::vector<TLayoutStep>& steps, const std:
     return out;
 }
 
+// The engine's way: each picture read whole when its join comes, the joins on rasters.
+inline TJoinOutcome EngineJoin(const std::vector<TLayoutStep>& steps, const std::vector<std::string>& files,
+                               TColor background)
+{
+    return Outcome([&](TABitmap& picture) {
+        const std::vector<TJoinOp> ops = ExpandLayout(steps);
+        std::vector<TPictureSize> sizes(files.size());
+        picture = RunJoinsInMemory(ops, [&](int i) {
+            TBitmap p = ui::LoadFileRaster(files[std::size_t(i)]);
+            sizes[std::size_t(i)] = {p.Width(), p.Height()};
+            return p;
+        });
+        if (background != clWhite)
+            PaintUncovered(picture, BuildJoinPlan(ops, sizes), background);
+    });
+}
+
 // The streamed way, composed in bands of bandRows rows.
 inline TJoinOutcome StreamedJoin(const std::vector<TLayoutStep>& steps, const std::vector<std::string>& files,
                                  TColor background, int bandRows, TWorkerPool& pool)
 {
-    TJoinOutcome out;
-    try {
+    return Outcome([&](TABitmap& picture) {
         std::vector<std::unique_ptr<TInputPicture>> inputs;
         std::vector<TInputPicture*> pointers;
         std::vector<TPictureSize> sizes;
@@ -65,23 +73,17 @@ inline TJoinOutcome StreamedJoin(const std::vector<TLayoutStep>& steps, const st
         }
         const TJoinPlan plan = BuildJoinPlan(ExpandLayout(steps), sizes);
         TJoinCompositor compositor(plan, pointers, background, pool);
-        out.picture.AllocateUninitialized(plan.width, plan.height, pf24bit);
+        picture.AllocateUninitialized(plan.width, plan.height, pf24bit);
         std::vector<std::uint8_t*> rows;
         for (int y = 0; y < plan.height; y += bandRows) {
             const int count = std::min(bandRows, plan.height - y);
             rows.clear();
             for (int i = 0; i < count; ++i)
-                rows.push_back(out.picture.ScanLine(y + i));
+                rows.push_back(picture.ScanLine(y + i));
             compositor.Compose(y, count, rows.data());
         }
         compositor.ReadUnused();
-    } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const std::exception& e) {
-        out.failed = true;
-        out.message = e.what();
-    }
-    return out;
+    });
 }
 
 // Empty when both ways give the same pixels, or both fail unless mustSucceed; else what differs.
