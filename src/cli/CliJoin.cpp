@@ -27,7 +27,7 @@ const char* const kNoMemory = "Out of system resources: not enough memory";
 // Runs step and turns its failure into a message about fileName (an input's failure names
 // the input).
 template <class Step>
-int Guarded(const std::string& fileName, Step&& step)
+int Guarded(const std::string& fileName, Step&& step) // fileName is read when step fails
 {
     try {
         step();
@@ -91,9 +91,11 @@ int RunJoin(const TCommandLine& cmd)
     if (!cmd.stream) {
         TABitmap joined;
         int loaded = 0;
-        const int status = Guarded(cmd.output, [&] {
+        std::string joining = cmd.output; // a join that fails names the picture read last
+        const int status = Guarded(joining, [&] {
             joined = RunJoinsInMemory(ops, [&](int i) {
                 TInputPicture& input = *inputs[std::size_t(i)];
+                joining = input.FileName();
                 progress.Reading(input.FileName(), loaded++, int(files));
                 try {
                     return input.Raster();

@@ -10,6 +10,10 @@
 
 namespace gz {
 
+namespace {
+const char* const kNotEnoughMemory = "Out of system resources: not enough memory";
+}
+
 struct TJoinCompositor::TPiece {
     const TPlacedPicture* place = nullptr;
     int index = 0;
@@ -78,9 +82,7 @@ void TJoinCompositor::DecodeBand(TPiece& piece, int y0, int y1, std::uint8_t* co
             piece.rows.reset();
         }
     } catch (const std::bad_alloc&) {
-        throw;
-    } catch (const EOutOfResources&) {
-        throw;
+        throw EJoinInputError(piece.input->FileName(), kNotEnoughMemory);
     } catch (const std::exception& e) {
         throw EJoinInputError(piece.input->FileName(), e.what());
     }
@@ -167,9 +169,7 @@ void TJoinCompositor::ReadUnused()
         try {
             inputs_[i]->OpenRows(0)->Drain();
         } catch (const std::bad_alloc&) {
-            throw;
-        } catch (const EOutOfResources&) {
-            throw;
+            throw EJoinInputError(inputs_[i]->FileName(), kNotEnoughMemory);
         } catch (const std::exception& e) {
             throw EJoinInputError(inputs_[i]->FileName(), e.what());
         }

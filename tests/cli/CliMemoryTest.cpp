@@ -86,17 +86,22 @@ TEST_F(CliMemoryTest, LoadsAndJoinsThatNeedMoreThanTheLimitFailCleanly)
     const Bytes before = ReadAll(dir_ / "out.png");
 
     // A JPEG file of a few hundred bytes whose header claims 30000 x 30000 pixels (2.7 GB decoded).
+    // Joined in memory it is decoded whole; streamed, mirrored upside down, too.
     test::WriteJpegClaimingSize((dir_ / "huge.jpg").string(), 30000, 30000);
-    EXPECT_EQ(RunLimited({"small.bmp", "huge.jpg", "-o", "out.png"}), 1);
-    EXPECT_NE(errors_.find("huge.jpg: Out of system resources: not enough memory"), std::string::npos) << errors_;
-    ExpectOutputUntouched(before);
+    for (const char* way : {"--no-stream", "--flip-ud"}) {
+        EXPECT_EQ(RunLimited({"small.bmp", way, "huge.jpg", "-o", "out.png"}), 1) << way;
+        EXPECT_NE(errors_.find("huge.jpg: Out of system resources: not enough memory"), std::string::npos) << errors_;
+        ExpectOutputUntouched(before);
+    }
 
     // Two 12000 x 12000 pictures load (18 MB each at 1 bit per pixel) and the first becomes a
     // 432 MB raster, but the joined 24000 x 12000 canvas does not fit beside them.
     test::WriteBilevelPng((dir_ / "wide.png").string(), 12000, 12000);
-    EXPECT_EQ(RunLimited({"wide.png", "wide.png", "-o", "out.png"}), 1);
+    EXPECT_EQ(RunLimited({"wide.png", "wide.png", "--no-stream", "-o", "out.png"}), 1);
     EXPECT_NE(errors_.find("wide.png: Out of system resources: not enough memory"), std::string::npos) << errors_;
     ExpectOutputUntouched(before);
+    // Streamed, the same join holds a few rows of each at a time.
+    EXPECT_EQ(RunLimited({"wide.png", "wide.png", "-o", "out.png"}), 0) << errors_;
 }
 
 } // namespace
