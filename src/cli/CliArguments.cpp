@@ -54,9 +54,10 @@ const char* const UsageText =
     "  --version                        show the version\n"
     "\n"
     "Pictures are read as the output reaches them: baseline JPEG, non-interlaced PNG and\n"
-    "uncompressed bitmap files row by row; other pictures (progressive JPEG, interlaced PNG,\n"
-    "compressed bitmaps, a JPEG or PNG mirrored upside down, metafiles, icons, plug-in\n"
-    "formats) are decoded whole first.\n"
+    "uncompressed bitmap files row by row; other pictures (progressive JPEG, photos their\n"
+    "orientation tag turns, interlaced PNG, PNG with one transparent colour, compressed\n"
+    "bitmaps, a JPEG or PNG mirrored upside down, metafiles, icons, plug-in formats) are\n"
+    "decoded whole first.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file cannot be read or written, 2 on a usage error.\n";
 

@@ -60,8 +60,9 @@ int RunJoin(const TCommandLine& cmd)
         const std::string ext = ui::UpperFileExtension(step.fileName);
         if (ext == ".WMF" || ext == ".EMF")
             StartMetafileText();
-        if (const int status = Guarded(step.fileName,
-                                       [&] { inputs.push_back(std::make_unique<TInputPicture>(step.fileName)); }))
+        const TRasterOptions options{.AutoOrient = step.settings.autoOrient};
+        if (const int status = Guarded(
+                step.fileName, [&] { inputs.push_back(std::make_unique<TInputPicture>(step.fileName, options)); }))
             return status;
         steps.push_back({int(inputs.size()) - 1, step.settings});
     }

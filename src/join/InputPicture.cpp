@@ -4,10 +4,13 @@
 #include "join/JoinTypes.h"
 #include "jpeg/JPEGCodec.h"
 #include "jpeg/JPEGImage.h"
+#include "join/PictureRaster.h"
+#include "photo/Orientation.h"
 #include "platform/BmpFile.h"
 #include "platform/Exceptions.h"
 #include "platform/PixelRows.h"
 #include "platform/Streams.h"
+#include "png/PngFormat.h"
 #include "png/PngReader.h"
 #include "registry/PictureFormats.h"
 
@@ -59,7 +62,8 @@ private:
     std::vector<std::uint8_t> stored_, decoded_;
 };
 
-// Rows of a non-interlaced PNG file, in file order.
+// Rows of a non-interlaced PNG file, in file order, made raster rows as the PNG raster makes
+// them (colour profile, mask over white).
 class TPngFileRows : public TRowSource {
 public:
     explicit TPngFileRows(const std::string& fileName, bool start = true) : TRowSource(0, 0), file_(fileName, fmOpenRead)
@@ -71,23 +75,33 @@ public:
             Start();
     }
     bool Interlaced() const { return reader_.Interlace() == 1; }
+    // A single transparent colour is applied only when the whole file reads (TKroPNG): such
+    // pictures are read whole.
+    bool Keyed() const { return reader_.TransparentColor() != png::kNoColor && !reader_.RowsMasked(); }
     void Start()
     {
         reader_.StartRows();
         format_ = reader_.RowFormat();
-        if (format_ != pf24bit)
+        rows_ = std::make_unique<TPngRasterRows>(format_, reader_.RowPalette(), png::kNoColor, reader_.RowsMasked(),
+                                                 reader_.IccProfile(), reader_.GrayScale());
+        if (!rows_->Plain() || format_ != pf24bit)
             row_.resize(std::size_t((std::uint64_t(width_) * BitsPerPixel(format_) + 7) / 8) + 4);
+        if (rows_->HasAlpha())
+            mask_.resize(std::size_t(width_)), alpha_.resize(std::size_t(width_));
     }
     void Mirror(bool lr) { mirror_ = lr; }
 
 protected:
     void ReadRow(std::uint8_t* bgr) override
     {
-        if (format_ == pf24bit) {
+        if (row_.empty()) {
             reader_.ReadRow(bgr);
         } else {
-            reader_.ReadRow(row_.data());
-            DecodeRowBGR(row_.data(), width_, format_, reader_.RowPalette(), bgr);
+            reader_.ReadRow(row_.data(), mask_.empty() ? nullptr : mask_.data());
+            if (rows_->Plain())
+                DecodeRowBGR(row_.data(), width_, format_, reader_.RowPalette(), bgr);
+            else
+                rows_->Row(row_.data(), mask_.data(), width_, bgr, alpha_.empty() ? nullptr : alpha_.data());
         }
         if (mirror_)
             MirrorRow(bgr, width_);
@@ -97,7 +111,8 @@ private:
     TFileStream file_;
     TKroPNGReadStream reader_;
     TPixelFormat format_ = pf24bit;
-    std::vector<std::uint8_t> row_;
+    std::unique_ptr<TPngRasterRows> rows_;
+    std::vector<std::uint8_t> row_, mask_, alpha_;
     bool mirror_ = false;
 };
 
@@ -152,7 +167,8 @@ TJPEGHeader JpegHeaderOf(const std::string& fileName)
 
 } // namespace
 
-TInputPicture::TInputPicture(std::string fileName) : fileName_(std::move(fileName))
+TInputPicture::TInputPicture(std::string fileName, TRasterOptions options)
+    : fileName_(std::move(fileName)), options_(options)
 {
     const std::string ext = ui::UpperFileExtension(fileName_);
     const TGraphicClass* registered = nullptr;
@@ -168,17 +184,22 @@ TInputPicture::TInputPicture(std::string fileName) : fileName_(std::move(fileNam
     } else if (ext == ".PNG") {
         TPngFileRows rows(fileName_, false);
         size_ = {rows.Width(), rows.Height()};
-        if (!rows.Interlaced())
-            kind_ = TKind::Png;
+        if (!rows.Interlaced()) {
+            rows.Start();
+            if (!rows.Keyed())
+                kind_ = TKind::Png;
+        }
     } else if (ext == ".JPG" || (registered && registered == &JPEGImageClass())) {
         const TJPEGHeader header = JpegHeaderOf(fileName_);
-        size_ = {header.Width, header.Height};
-        if (!header.Progressive)
+        const bool turned = options_.AutoOrient && header.Orientation != 1;
+        size_ = turned && photo::SwapsSides(header.Orientation) ? TPictureSize{header.Height, header.Width}
+                                                                : TPictureSize{header.Width, header.Height};
+        if (!header.Progressive && !turned) // a turned photo is turned whole
             kind_ = TKind::Jpeg;
     }
     if (size_.width == 0 && size_.height == 0) {
         // Metafiles, icons and plug-in formats tell their size only by decoding.
-        raster_ = ui::LoadFileRaster(fileName_);
+        raster_ = ui::LoadFileRaster(fileName_, options_);
         size_ = {raster_->Width(), raster_->Height()};
     }
 }
@@ -197,7 +218,7 @@ TBitmap TInputPicture::Raster()
         raster_.reset();
         return picture;
     }
-    return ui::LoadFileRaster(fileName_);
+    return ui::LoadFileRaster(fileName_, options_);
 }
 
 std::unique_ptr<TRowSource> TInputPicture::OpenRows(int flips)

@@ -4,9 +4,12 @@
 // (metafiles, icons, plug-in formats) is decoded whole at once. Its rows are then read as
 // the join reaches them, straight from the file where the format and the flips allow (JPEG
 // scanlines of baseline files, rows of non-interlaced PNG files, bitmap rows), else from the
-// whole picture decoded by the reader the desktop program uses.
+// whole picture decoded by the reader the desktop program uses. Rows are rows of the picture's
+// raster: colours in sRGB, transparent parts over white; a photo that its orientation tag turns
+// is decoded whole.
 
 #include "join/JoinPlan.h"
+#include "join/PictureRaster.h"
 #include "join/RowSource.h"
 
 #include <memory>
@@ -18,7 +21,8 @@ namespace gz {
 class TInputPicture {
 public:
     // Raises the reader's error when the file cannot be opened or its header is refused.
-    explicit TInputPicture(std::string fileName);
+    // options are those the desktop program reads the picture with.
+    explicit TInputPicture(std::string fileName, TRasterOptions options = {});
     ~TInputPicture();
     TInputPicture(const TInputPicture&) = delete;
     TInputPicture& operator=(const TInputPicture&) = delete;
@@ -36,6 +40,7 @@ private:
     enum class TKind { Whole, Bitmap, Png, Jpeg };
 
     std::string fileName_;
+    TRasterOptions options_;
     TKind kind_ = TKind::Whole;
     bool fileOrderOnly_ = true; // rows can only be read in the file's order
     TPictureSize size_;

@@ -4,6 +4,7 @@
 #include "photo/ColourProfile.h"
 #include "photo/Orientation.h"
 #include "platform/Canvas.h"
+#include "platform/PixelRows.h"
 #include "png/KroPNG.h"
 #include "susie/SPIBmp.h"
 
@@ -49,6 +50,70 @@ unsigned PaletteIndex(const std::uint8_t* row, int x, int bits)
     return (row[x >> 3] >> (7 - (x & 7))) & 1u;
 }
 
+} // namespace
+
+TPngRasterRows::TPngRasterRows(TPixelFormat format, const std::vector<TPaletteEntry>& palette, std::int32_t key,
+                               bool masked, const std::vector<std::uint8_t>& icc, bool grey)
+    : format_(format), key_(key), keyed_(key != png::kNoColor && !masked), masked_(masked),
+      palette_(IsPaletteFormat(format))
+{
+    conversion_ = icc.empty() ? nullptr
+                              : TSrgbConversion::FromProfile(icc.data(), icc.size(), grey ? TPixelLayout::Grey
+                                                                                          : TPixelLayout::BGR);
+    if (!palette_)
+        return;
+    // Palette pictures (grey ones too) look every pixel up in a palette converted once.
+    std::vector<std::uint8_t> in;
+    for (std::size_t i = 0; i < palette.size() && i < 256; ++i) {
+        const TPaletteEntry& e = palette[i];
+        colours_[3 * i] = e.Blue, colours_[3 * i + 1] = e.Green, colours_[3 * i + 2] = e.Red;
+        in.push_back(e.Red); // the grey level, for a grey profile
+        clear_[i] = keyed_ && (png::IsPaletteIndexColor(key)
+                                   ? png::ColorIndex(key) == i
+                                   : png::ColorValueRed(key) == e.Red && png::ColorValueGreen(key) == e.Green &&
+                                         png::ColorValueBlue(key) == e.Blue);
+    }
+    const std::size_t n = std::min<std::size_t>(palette.size(), 256);
+    if (conversion_ && n > 0)
+        conversion_->Convert(conversion_->Layout() == TPixelLayout::Grey ? in.data() : colours_.data(), colours_.data(), n);
+}
+
+TPngRasterRows::~TPngRasterRows() = default;
+
+void TPngRasterRows::Row(const std::uint8_t* image, const std::uint8_t* mask, int w, std::uint8_t* out,
+                         std::uint8_t* alpha) const
+{
+    if (palette_) {
+        const int bits = BitsPerPixel(format_);
+        for (int x = 0; x < w; ++x) {
+            const unsigned i = PaletteIndex(image, x, bits);
+            std::memcpy(out + 3 * x, &colours_[3 * i], 3);
+            if (alpha)
+                alpha[x] = clear_[i] ? 0 : 255;
+        }
+    } else {
+        DecodeRowBGR(image, w, format_, {}, out);
+        if (keyed_ && alpha) {
+            const std::uint8_t kb = png::ColorValueBlue(key_), kg = png::ColorValueGreen(key_),
+                               kr = png::ColorValueRed(key_);
+            for (int x = 0; x < w; ++x)
+                alpha[x] = out[3 * x] == kb && out[3 * x + 1] == kg && out[3 * x + 2] == kr ? 0 : 255;
+        }
+        if (conversion_)
+            conversion_->Convert(out, out, std::size_t(w)); // a grey profile never reaches rows of colour
+    }
+    if (masked_ && alpha)
+        for (int x = 0; x < w; ++x)
+            alpha[x] = std::uint8_t(255 - mask[x]); // the mask: 0 opaque … 255 transparent
+    if (alpha)
+        for (int x = 0; x < w; ++x)
+            if (alpha[x] != 255)
+                for (int c = 0; c < 3; ++c)
+                    out[3 * x + c] = OverWhite(out[3 * x + c], alpha[x]);
+}
+
+namespace {
+
 // A PNG's image with its transparent colour or mask and its colour profile applied.
 TPictureRaster PngRaster(const TKroPNG& png)
 {
@@ -57,78 +122,20 @@ TPictureRaster PngRaster(const TKroPNG& png)
     const TBitmap& mask = png.AlphaBitmap();
     const bool masked = png.HasAlpha && mask.Width() == w && mask.Height() == h && mask.PixelFormat() == pf8bit;
     const bool keyed = !masked && image.Transparent() && png.TransparentColor != png::kNoColor;
-    const bool palette = IsPaletteFormat(image.PixelFormat());
-    const std::unique_ptr<TSrgbConversion> conversion =
-        png.IccProfile.empty() ? nullptr
-                               : TSrgbConversion::FromProfile(png.IccProfile.data(), png.IccProfile.size(),
-                                                              png.GrayScale ? TPixelLayout::Grey : TPixelLayout::BGR);
+    const TPngRasterRows rows(image.PixelFormat(), image.Palette(), keyed ? png.TransparentColor : png::kNoColor,
+                              masked, png.IccProfile, png.GrayScale);
     TPictureRaster r;
-    if (!masked && !keyed && !conversion) {
+    if (rows.Plain()) {
         r.Colour = image; // shares the pixels
         r.Colour.SetPixelFormat(pf24bit);
         return r;
     }
-
-    // Palette pictures (grey ones too) look every pixel up in a palette converted once.
-    const std::int32_t key = png.TransparentColor;
-    std::array<std::uint8_t, 256 * 3> colours{};
-    std::array<bool, 256> clear{};
-    if (palette) {
-        const std::vector<TPaletteEntry> entries = image.Palette();
-        std::vector<std::uint8_t> in;
-        for (std::size_t i = 0; i < entries.size() && i < 256; ++i) {
-            const TPaletteEntry& e = entries[i];
-            colours[3 * i] = e.Blue, colours[3 * i + 1] = e.Green, colours[3 * i + 2] = e.Red;
-            in.push_back(e.Red); // the grey level, for a grey profile
-            clear[i] = keyed && (png::IsPaletteIndexColor(key)
-                                     ? png::ColorIndex(key) == i
-                                     : png::ColorValueRed(key) == e.Red && png::ColorValueGreen(key) == e.Green &&
-                                           png::ColorValueBlue(key) == e.Blue);
-        }
-        const std::size_t n = std::min<std::size_t>(entries.size(), 256);
-        if (conversion && n > 0)
-            conversion->Convert(conversion->Layout() == TPixelLayout::Grey ? in.data() : colours.data(),
-                                colours.data(), n);
-    }
-
     r.Colour.AllocateUninitialized(w, h, pf24bit);
-    if (masked || keyed)
+    if (rows.HasAlpha())
         r.Alpha = NewAlphaPlane(w, h);
-    const int bits = BitsPerPixel(image.PixelFormat());
-    std::vector<std::uint8_t> source(std::size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        std::uint8_t* out = r.Colour.ScanLine(y);
-        std::uint8_t* alpha = r.Alpha.Empty() ? nullptr : r.Alpha.ScanLine(y);
-        if (palette) {
-            const std::uint8_t* row = image.ScanLine(y);
-            for (int x = 0; x < w; ++x) {
-                const unsigned i = PaletteIndex(row, x, bits);
-                std::memcpy(out + 3 * x, &colours[3 * i], 3);
-                if (alpha)
-                    alpha[x] = clear[i] ? 0 : 255;
-            }
-        } else {
-            image.ReadRowBGR(y, out);
-            if (keyed) {
-                const std::uint8_t kb = png::ColorValueBlue(key), kg = png::ColorValueGreen(key),
-                                   kr = png::ColorValueRed(key);
-                for (int x = 0; x < w; ++x)
-                    alpha[x] = out[3 * x] == kb && out[3 * x + 1] == kg && out[3 * x + 2] == kr ? 0 : 255;
-            }
-            if (conversion)
-                conversion->Convert(out, out, std::size_t(w)); // a grey profile never reaches rows of colour
-        }
-        if (masked) {
-            const std::uint8_t* m = mask.ScanLine(y); // 0 opaque … 255 transparent
-            for (int x = 0; x < w; ++x)
-                alpha[x] = std::uint8_t(255 - m[x]);
-        }
-        if (alpha)
-            for (int x = 0; x < w; ++x)
-                if (alpha[x] != 255)
-                    for (int c = 0; c < 3; ++c)
-                        out[3 * x + c] = OverWhite(out[3 * x + c], alpha[x]);
-    }
+    for (int y = 0; y < h; ++y)
+        rows.Row(image.ScanLine(y), masked ? mask.ScanLine(y) : nullptr, w, r.Colour.ScanLine(y),
+                 r.Alpha.Empty() ? nullptr : r.Alpha.ScanLine(y));
     if (!r.Alpha.Empty() && AllOpaque(r.Alpha))
         r.Alpha = TBitmap();
     return r;

@@ -84,12 +84,15 @@ void TKroPNGReadStream::StartRows()
 
 TPixelFormat TKroPNGReadStream::RowFormat() const { return OutputFormat(); }
 
-void TKroPNGReadStream::ReadRow(std::uint8_t* dst)
+void TKroPNGReadStream::ReadRow(std::uint8_t* dst, std::uint8_t* mask)
 {
     TDecoder& d = *rows_;
     const std::size_t rowBytes = std::size_t((std::uint64_t(width_) * unsigned(d.pixelBits) + 7) >> 3);
     const std::uint8_t* src = NextRow(d, rowBytes, rowsRead_ == 0, rowsRead_);
-    pngrows::ConvertRow(pngrows::TRowConversion(conversion_), src, rowBytes, std::size_t(width_), dst, nullptr);
+    pngrows::ConvertRow(pngrows::TRowConversion(conversion_), src, rowBytes, std::size_t(width_), dst,
+                        alpha_ ? mask : nullptr);
+    if (mask && !alpha_ && needMask_)
+        PaletteMaskRow(dst, mask);
     if (++rowsRead_ == height_)
         FinishRows();
 }
@@ -572,22 +575,24 @@ void TKroPNGReadStream::ApplyPaletteMask()
 {
     TBitmap& image = *Target();
     TBitmap& mask = *MaskTarget;
-    const int bits = BitsPerPixel(image.PixelFormat());
     if (!IsPaletteFormat(image.PixelFormat()) || image.Width() != width_ || image.Height() != height_)
         return;
-    for (int y = 0; y < height_; ++y) {
-        const std::uint8_t* src = std::as_const(image).ScanLine(y);
-        std::uint8_t* dst = mask.ScanLine(y);
-        for (int x = 0; x < width_; ++x) {
-            unsigned index = 0;
-            if (bits == 8)
-                index = src[x];
-            else if (bits == 4)
-                index = (x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4;
-            else
-                index = (src[x >> 3] >> (7 - (x & 7))) & 1;
-            dst[x] = invertedAlpha_[index];
-        }
+    for (int y = 0; y < height_; ++y)
+        PaletteMaskRow(std::as_const(image).ScanLine(y), mask.ScanLine(y));
+}
+
+void TKroPNGReadStream::PaletteMaskRow(const std::uint8_t* src, std::uint8_t* dst) const
+{
+    const int bits = outputBits_;
+    for (int x = 0; x < width_; ++x) {
+        unsigned index = 0;
+        if (bits == 8)
+            index = src[x];
+        else if (bits == 4)
+            index = (x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4;
+        else
+            index = (src[x >> 3] >> (7 - (x & 7))) & 1;
+        dst[x] = invertedAlpha_[index];
     }
 }
 

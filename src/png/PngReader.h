@@ -77,9 +77,13 @@ public:
     // Format and palette of the rows ReadRow gives: those of the bitmap ReadBitmap would fill.
     TPixelFormat RowFormat() const;
     const std::vector<TPaletteEntry>& RowPalette() const { return rowPalette_; }
-    // Decodes the next row of the picture into dst; after the last one the rest of the file
-    // is read (and refused) as ReadBitmap reads it.
-    void ReadRow(std::uint8_t* dst);
+    // True when the rows come with a mask (an alpha channel, or palette transparency that one
+    // transparent colour cannot say), as ReadBitmap fills the mask target.
+    bool RowsMasked() const { return alpha_ || needMask_; }
+    // Decodes the next row of the picture into dst and, when mask is not null and the rows are
+    // masked, its mask row (0 opaque … 255 clear); after the last row the rest of the file is
+    // read (and refused) as ReadBitmap reads it.
+    void ReadRow(std::uint8_t* dst, std::uint8_t* mask = nullptr);
 
 protected:
     void ReadImage() override;
@@ -110,6 +114,7 @@ private:
     void ResolvePaletteTransparency();
     void PrepareMask();
     void ApplyPaletteMask();
+    void PaletteMaskRow(const std::uint8_t* indices, std::uint8_t* mask) const;
 
     // Chunk data readers: nothing is read beyond the current chunk; missing bytes read as 0.
     std::uint8_t ChunkU8();

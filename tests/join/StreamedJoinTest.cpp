@@ -8,6 +8,7 @@
 #include "png/KroPNG.h"
 #include "registry/DibBytes.h"
 #include "support/JoinComparison.h"
+#include "support/PhotoFiles.h"
 #include "support/Rasters.h"
 #include "susie/SusieStartup.h"
 
@@ -46,11 +47,6 @@ TBitmap Indexed(int w, int h, TPixelFormat pf, std::uint32_t seed)
             row[i] = std::uint8_t(rng());
     }
     return bmp;
-}
-
-void WriteBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 // An 8-bit run-length compressed bitmap: runs of equal indices, bottom row first.
@@ -107,6 +103,43 @@ void WriteGif(const std::string& path, int w, int h, std::uint32_t seed)
     }
     GifFreeMapObject(map);
     ASSERT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+}
+
+Bytes Noise(std::size_t n, std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& v : b)
+        v = std::uint8_t(rng());
+    return b;
+}
+
+// Colour with alpha, every opacity from clear to opaque.
+Bytes RgbaPng(int w, int h, std::uint32_t seed, const Bytes& icc)
+{
+    TPngSpec s(w, h, 6, 8);
+    s.Pixels = Noise(std::size_t(w) * h * 4, seed);
+    s.Icc = icc;
+    return PngFile(s);
+}
+
+Bytes GreyAlphaPng(int w, int h, std::uint32_t seed)
+{
+    TPngSpec s(w, h, 4, 8);
+    s.Pixels = Noise(std::size_t(w) * h * 2, seed);
+    return PngFile(s);
+}
+
+// A palette picture whose transparency is one clear colour (keyed) or partial alphas.
+Bytes PaletteAlphaPng(int w, int h, std::uint32_t seed, bool keyed)
+{
+    TPngSpec s(w, h, 3, 8);
+    s.Pixels = Noise(std::size_t(w) * h, seed);
+    for (auto& v : s.Pixels)
+        v %= 16;
+    s.Palette = Noise(16 * 3, seed + 1);
+    s.Transparency = keyed ? Bytes{255, 255, 0} : Noise(12, seed + 2);
+    return PngFile(s);
 }
 
 class StreamedJoinTest : public testing::Test {
@@ -176,6 +209,17 @@ protected:
         SaveJpeg("progressive.jpg", Photo(w, h, seed()), false, true), add("progressive.jpg");
         SaveJpeg("registry.jpeg", Photo(w, h, seed()), false, false), add("registry.jpeg");
         WriteGif(Path("plugin.gif"), w, h, seed()), add("plugin.gif");
+        // Photos: turned by their orientation tag, with colour profiles, CMYK; PNG transparency.
+        WriteBytes(Path("turned.jpg"), JpegFile(Photo(w, h, seed()), {int(1 + rng() % 8)})), add("turned.jpg");
+        WriteBytes(Path("p3.jpg"), JpegFile(Photo(w, h, seed()), {0, false, DisplayP3Profile()})), add("p3.jpg");
+        WriteBytes(Path("cmyk.jpg"), CmykJpegFile(w, h, Noise(std::size_t(w) * h * 4, seed()), rng() % 2 == 0,
+                                                  rng() % 2 ? CmykProfile() : Bytes{})),
+            add("cmyk.jpg");
+        WriteBytes(Path("rgba.png"), RgbaPng(w, h, seed(), {})), add("rgba.png");
+        WriteBytes(Path("p3.png"), RgbaPng(w, h, seed(), DisplayP3Profile())), add("p3.png");
+        WriteBytes(Path("greyalpha.png"), GreyAlphaPng(w, h, seed())), add("greyalpha.png");
+        WriteBytes(Path("palalpha.png"), PaletteAlphaPng(w, h, seed(), false)), add("palalpha.png");
+        WriteBytes(Path("palkey.png"), PaletteAlphaPng(w, h, seed(), true)), add("palkey.png");
         return files;
     }
 
