@@ -16,6 +16,9 @@ namespace spi {
 // colours, then the pixels) must fit a signed 32-bit size.
 constexpr std::size_t kMaxInputBytes = std::size_t(1) << 30;
 constexpr std::uint64_t kMaxBitmapBytes = 0x7FFFFFFFu - (14 + 40 + 1024);
+// Pixels a decoder library that makes its own copy of four bytes a pixel is asked for at most:
+// as many as the largest bitmap holds at that depth.
+constexpr std::uint64_t kMaxPixels = kMaxBitmapBytes / 4;
 
 // The bytes of one picture.
 struct Input {
