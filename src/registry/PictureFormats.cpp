@@ -6,6 +6,7 @@
 #include "platform/metafile/Metafile.h"
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 namespace gz {
@@ -34,6 +35,19 @@ std::vector<PictureFormat> BuiltInFormats()
             {"bmp", "ビットマップ", &BitmapClass()}};
 }
 
+std::function<void()>& Settle()
+{
+    static std::function<void()> settle;
+    return settle;
+}
+
+// Lets whoever still adds formats finish before the table is read.
+void SettleFormats()
+{
+    if (const auto settle = Settle()) // a copy: the hook may clear itself
+        settle();
+}
+
 // Oldest entry first; created with the built-in entries on first use.
 std::vector<PictureFormat>& Formats()
 {
@@ -54,8 +68,22 @@ void RemovePictureClass(const TGraphicClass& cls)
     std::erase_if(formats, [&](const PictureFormat& f) { return f.cls->InheritsFrom(cls); });
 }
 
+void RemovePictureFormat(const std::string& extension, const std::string& description, const TGraphicClass& cls)
+{
+    const std::string stored = LowerCase(extension);
+    auto& formats = Formats();
+    for (auto it = formats.rbegin(); it != formats.rend(); ++it)
+        if (it->cls == &cls && it->extension == stored && it->description == description) {
+            formats.erase(std::next(it).base());
+            return;
+        }
+}
+
+void SetPictureFormatsSettle(std::function<void()> settle) { Settle() = std::move(settle); }
+
 const TGraphicClass* FindPictureClass(const std::string& extension)
 {
+    SettleFormats();
     const std::string wanted = LowerCase(extension);
     const auto& formats = Formats();
     for (auto it = formats.rbegin(); it != formats.rend(); ++it)
@@ -66,6 +94,7 @@ const TGraphicClass* FindPictureClass(const std::string& extension)
 
 std::string BuildPictureFilter(const TGraphicClass& base)
 {
+    SettleFormats();
     std::string entries, masks;
     int count = 0;
     const auto& formats = Formats();

@@ -4,6 +4,7 @@
 
 #include "platform/GraphicClass.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,11 @@ class TGraphic;
 void AppendPictureFormat(const std::string& extension, const std::string& description, const TGraphicClass& cls);
 // Removes every entry whose class is cls or a descendant of it.
 void RemovePictureClass(const TGraphicClass& cls);
+// Removes the newest entry with this extension (any letter case), description and class.
+void RemovePictureFormat(const std::string& extension, const std::string& description, const TGraphicClass& cls);
+// Run before every lookup and filter, so that formats still being found are in the table when
+// it is read; an empty function (the default) runs nothing.
+void SetPictureFormatsSettle(std::function<void()> settle);
 // The class registered for the extension (any letter case), newest entry first; null if none.
 const TGraphicClass* FindPictureClass(const std::string& extension);
 // The file-dialog filter of the entries whose class descends from base.

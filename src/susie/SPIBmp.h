@@ -25,6 +25,9 @@ class TMemoryStream;
 class TInSPI;
 class TSPIGraphic;
 
+// True while a decode through the plug-ins is under way on this thread.
+bool SPIDecodeRunning();
+
 // The message of every failure to decode through the plug-ins.
 extern const char* const kSPICouldNotDecode; // "Susie Plugins could not decode"
 

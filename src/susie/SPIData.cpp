@@ -40,6 +40,8 @@ void FreeHandle(SusieHandle& handle)
 
 } // namespace
 
+bool SPIDecodeRunning() { return !activeDecodes.empty(); }
+
 const char* const kSPICouldNotDecode = "Susie Plugins could not decode";
 
 TInSPIAbleData::TInSPIAbleData(TSPIGraphic& owner, std::string fileName) : FileName(std::move(fileName)), Owner(owner)
@@ -123,6 +125,8 @@ std::int32_t TInSPIAbleData::ProgressCallback(std::int32_t done, std::int32_t to
 
 void TInSPIAbleData::Load()
 {
+    if (TSPIs* searching = TSPIs::Instance())
+        searching->FinishSearch(); // plug-ins still being loaded in the background take part
     const TSPIs* host = TSPIs::Instance();
     const bool useMacBinary = host && host->MacBinary;
     Report(psStarting, 0, "Loading Graphic by Susie Plugin");

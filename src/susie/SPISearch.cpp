@@ -3,6 +3,7 @@
 #include "susie/SPIs.h"
 
 #include "platform/RegistryStore.h"
+#include "susie/SPIBackground.h"
 #include "susie/WinePlugin.h"
 
 #include <algorithm>
@@ -92,8 +93,10 @@ std::string OperatingSystemFolder() { return "/usr"; }
 
 void TSPIs::Search(const std::string& mask)
 {
+    FinishSearch(); // what an earlier search left to the background comes first
     if (const auto slash = mask.rfind('/'); slash != std::string::npos) {
         SearchDir(WithSeparator(mask.substr(0, slash + 1)), mask.substr(slash + 1));
+        StartBackgroundSearch();
         return;
     }
     std::string current;
@@ -115,6 +118,7 @@ void TSPIs::Search(const std::string& mask)
         if (!folder.empty())
             SearchDir(WithSeparator(folder), mask);
     }
+    StartBackgroundSearch();
 }
 
 bool TSPIs::IsLoaded(const std::string& path) const
@@ -129,7 +133,8 @@ bool TSPIs::IsLoaded(const std::string& path) const
     for (int i = 0; i < Count(); ++i)
         if (Items(i).ResolvedFileName() == resolved.string())
             return true;
-    return false;
+    return std::any_of(pending_.begin(), pending_.end(),
+                       [&](const TPendingPlugin& p) { return p.ResolvedPath == resolved.string(); });
 }
 
 void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
@@ -158,13 +163,23 @@ void TSPIs::SearchDir(const std::string& folder, const std::string& pattern)
         if (!IsLoaded(folder + name))
             paths.push_back(folder + name);
 
-    PrepareWindowsPluginBridges(paths);
+    // A program with an event loop does not wait for Wine: Windows plug-ins new to the cache
+    // are loaded in the background and take their places in this order when they arrive.
+    const bool background = bool(SPIBackgroundHooks().Post);
+    if (!background)
+        PrepareWindowsPluginBridges(paths);
     for (const auto& path : paths) {
         bool accept = true;
         if (OnSearching)
             OnSearching(*this, path, accept);
         if (!accept)
             continue;
+        if (background && WindowsPluginNeedsBridge(path)) {
+            std::error_code ec;
+            const fs::path resolved = fs::weakly_canonical(path, ec);
+            pending_.push_back({path, ec ? path : resolved.string(), list_.empty() ? nullptr : list_.back().get()});
+            continue;
+        }
         std::unique_ptr<TSPI> spi = CreateSPI(path);
         if (!spi)
             continue;

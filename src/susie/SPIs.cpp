@@ -1,6 +1,7 @@
 #include "susie/SPIs.h"
 
 #include "registry/PictureFormats.h"
+#include "susie/SPIBackground.h"
 
 #include <algorithm>
 #include <cstring>
@@ -214,6 +215,9 @@ TSPIs::TSPIs()
 
 TSPIs::~TSPIs()
 {
+    if (!pending_.empty())
+        SetPictureFormatsSettle(nullptr);
+    background_.reset(); // gives up plug-ins still being loaded
     if (singleInstance == this)
         singleInstance = nullptr;
     Clear();
@@ -257,8 +261,14 @@ void TSPIs::Delete(int index)
 {
     if (index < 0 || index >= Count())
         throw std::out_of_range("TSPIs::Delete: list index out of bounds");
-    if (GraphicForcedLoader == list_[std::size_t(index)].get())
+    const TSPI* deleted = list_[std::size_t(index)].get();
+    if (GraphicForcedLoader == deleted)
         GraphicForcedLoader = nullptr;
+    // Its registrations stay; plug-ins still to come that followed it follow its predecessor.
+    std::erase_if(registrations_, [&](const TRegistration& r) { return r.Spi == deleted; });
+    for (auto& p : pending_)
+        if (p.After == deleted)
+            p.After = index > 0 ? list_[std::size_t(index) - 1].get() : nullptr;
     list_.erase(list_.begin() + index);
 }
 
@@ -303,8 +313,10 @@ void TSPIs::RegisterFormats(TInSPI& spi)
             const TGraphicClass* cls = defaultGraphicClass;
             if (OnPictureRegister)
                 OnPictureRegister(*this, spi, extension, descriptions[i], cls);
-            if (cls)
+            if (cls) {
                 AppendPictureFormat(extension, descriptions[i], *cls);
+                registrations_.push_back({&spi, extension, descriptions[i], cls});
+            }
         }
     }
 }

@@ -182,6 +182,7 @@ private:
 };
 
 class TSPIs;
+class TSPIBackgroundSearch;
 // Asked before a found file is loaded.
 using TSPISearchingEvent = std::function<void(TSPIs& sender, const std::string& fileName, bool& accept)>;
 // Asked after a plug-in object was created.
@@ -205,7 +206,13 @@ public:
     // Called once the owner has applied its settings: searches "*.spi" when AutoSearch is on.
     void Loaded();
     // Loads the plug-ins matching the mask; a mask with a folder searches that folder only.
+    // With background hooks set (SPIBackground.h), Windows plug-ins new to the cache are left
+    // to a background thread and join the list later, in their places in the search order.
     void Search(const std::string& mask);
+    // True while plug-ins that a search left to the background are not in the list yet.
+    bool SearchPending() const { return !pending_.empty(); }
+    // Waits for those plug-ins and takes them into the list and the registry now.
+    void FinishSearch();
 
     void Add(std::unique_ptr<TSPI> spi);
     void Insert(int index, std::unique_ptr<TSPI> spi);
@@ -244,7 +251,32 @@ private:
     bool IsLoaded(const std::string& path) const;
     void RegisterFormats(TInSPI& spi);
 
+    // A Windows plug-in new to the cache that a search left to the background, and the plug-in
+    // it follows in the search order (null: none).
+    struct TPendingPlugin {
+        std::string Path, ResolvedPath;
+        const TSPI* After = nullptr;
+    };
+    // One registration that RegisterFormats made, so that it can be made again in list order.
+    struct TRegistration {
+        const TSPI* Spi;
+        std::string Extension, Description;
+        const TGraphicClass* Class;
+    };
+    void StartBackgroundSearch();
+    // Takes the plug-ins in once the thread is done and the owner says the moment is right.
+    void ApplyWhenSafe();
+    // ApplyWhenSafe, for the owner's event loop: does nothing once this search is over.
+    std::function<void()> ApplyLater();
+    void TakeIn(const std::vector<TPendingPlugin>& pending, std::vector<std::unique_ptr<TSPI>> loaded);
+    // Withdraws the registrations of the listed plug-ins and makes them again in list order;
+    // plug-ins not in before register for the first time.
+    void RegisterInListOrder(const std::vector<const TSPI*>& before);
+
     std::vector<std::unique_ptr<TSPI>> list_;
+    std::vector<TRegistration> registrations_;
+    std::vector<TPendingPlugin> pending_;
+    std::shared_ptr<TSPIBackgroundSearch> background_; // loading pending_, once started
 };
 
 // Folders the host may search, as this platform names them.

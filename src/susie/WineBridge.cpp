@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -105,10 +106,12 @@ std::chrono::milliseconds TWineBridge::CallTimeout()
 
 // ---- the bridge process -----------------------------------------------------------------------
 
-TWineBridge::TWineBridge(int bits) : bits_(bits) {}
+TWineBridge::TWineBridge(int bits) : bits_(bits), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 
 TWineBridge::~TWineBridge()
 {
+    if (wake_ >= 0)
+        close(wake_);
     // Closing the pipes ends the bridge; a bridge that does not notice is not waited for.
     channel_.reset();
     if (pid_ > 0)
@@ -137,6 +140,10 @@ bool TWineBridge::Start()
         failure_.clear();
         return true;
     }
+    if (cancelled_) {
+        Fail(channel_->Reason());
+        return false;
+    }
     std::string problem = channel_->Broken() ? channel_->Reason() : std::string("the bridge program does not match");
     if (bits_ == 32)
         problem += "; 32-bit plug-ins need Wine's 32-bit part (wine32)";
@@ -147,7 +154,7 @@ bool TWineBridge::Start()
 
 void TWineBridge::Launch()
 {
-    if (pid_ > 0 || startFailed_)
+    if (pid_ > 0 || startFailed_ || cancelled_)
         return;
     const std::string program = WineBridgeProgram(bits_);
     const std::string wine = WineProgram();
@@ -209,7 +216,8 @@ bool TWineBridge::Spawn(const std::string& wine, const std::string& program, con
     const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid == 0) {
-        // Only calls that are safe after fork: the bridge ends with us even while a plug-in hangs.
+        // Only calls that are safe after fork: the bridge ends with us even while a plug-in
+        // hangs. (With the thread that forks, in fact: see StopIfStartedOnThisThread.)
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(127);
@@ -233,7 +241,9 @@ bool TWineBridge::Spawn(const std::string& wine, const std::string& program, con
     fcntl(toBridge[1], F_SETFL, O_NONBLOCK);
     fcntl(fromBridge[0], F_SETFL, O_NONBLOCK);
     pid_ = pid;
+    spawner_ = std::this_thread::get_id();
     channel_ = std::make_unique<TWineChannel>(toBridge[1], fromBridge[0], pid);
+    channel_->SetCancel(&cancelled_, wake_);
     return true;
 }
 
@@ -269,6 +279,24 @@ void TWineBridge::Reset()
     Stop();
     startFailed_ = false;
     failure_.clear();
+    if (cancelled_.exchange(false) && wake_ >= 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = read(wake_, &count, sizeof count);
+    }
+}
+
+void TWineBridge::StopIfStartedOnThisThread()
+{
+    if (pid_ > 0 && spawner_ == std::this_thread::get_id())
+        Stop();
+}
+
+void TWineBridge::Cancel()
+{
+    if (cancelled_.exchange(true) || wake_ < 0)
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(wake_, &one, sizeof one);
 }
 
 std::optional<TWineLoadResult> TWineBridge::Load(const std::string& path, const std::string& key)

@@ -8,6 +8,7 @@
 
 #include "susie_plugin.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -15,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 namespace gz {
@@ -61,8 +63,15 @@ public:
     pid_t Pid() const { return pid_; }
     // Why the bridge could not start, or why it was stopped last.
     const std::string& Failure() const { return failure_; }
-    // Stops the bridge and forgets a failed start.
+    // Stops the bridge and forgets a failed start and a cancellation.
     void Reset();
+    // From any thread: the call under way gives up within a moment and no new start is made,
+    // until Reset. For a program that closes while a background thread uses the bridge.
+    void Cancel();
+    // A bridge is killed when the thread that started it ends, so a thread about to end stops
+    // the bridge it started, cleanly; the next use starts it again.
+    void StopIfStartedOnThisThread();
+    bool Cancelled() const { return cancelled_; }
 
     // Loads the plug-in once per bridge process (key: the file as it is now). nullopt when the
     // bridge failed on the way.
@@ -99,6 +108,9 @@ private:
     bool busy_ = false;
     bool greeted_ = false;        // the running bridge has said hello
     bool creatingPrefix_ = false; // its start makes the Wine prefix
+    std::atomic<bool> cancelled_{false};
+    int wake_ = -1; // readable while cancelled
+    std::thread::id spawner_;
     std::string failure_;
     std::unique_ptr<TWineChannel> channel_;
     std::map<std::string, TWineLoadResult> loaded_; // key -> what loading it in the running bridge told

@@ -125,11 +125,15 @@ bool TWineChannel::Wait(int fd, short events)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
         if (left.count() <= 0)
             return Break("no answer within " + std::to_string(timeout_.count() / 1000.0).substr(0, 4) + " s");
-        pollfd p{fd, events, 0};
+        if (cancel_ && cancel_->load())
+            return Break("given up: the program is closing");
+        pollfd p[2] = {{fd, events, 0}, {wake_, POLLIN, 0}};
         // Short slices: the bridge's end must be noticed even while a process it started
         // keeps the other end of the pipe open.
-        const int r = poll(&p, 1, int(std::min<std::int64_t>(left.count(), 100)));
-        if (r > 0)
+        const int r = poll(p, wake_ >= 0 ? 2 : 1, int(std::min<std::int64_t>(left.count(), 100)));
+        if (cancel_ && cancel_->load())
+            return Break("given up: the program is closing");
+        if (r > 0 && p[0].revents)
             return true;
         if (r < 0 && errno != EINTR)
             return Break(std::string("poll: ") + std::strerror(errno));

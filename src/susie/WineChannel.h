@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -31,6 +32,13 @@ public:
     {
         timeout_ = fromNow;
         deadline_ = Clock::now() + fromNow;
+    }
+    // Every wait gives up once *flag is true (null: never); wake, when not -1, is a descriptor
+    // that becomes readable when the flag is set, so that a wait ends at once.
+    void SetCancel(const std::atomic<bool>* flag, int wake)
+    {
+        cancel_ = flag;
+        wake_ = wake;
     }
     bool Broken() const { return !reason_.empty(); }
     const std::string& Reason() const { return reason_; }
@@ -101,6 +109,8 @@ private:
 
     int out_, in_;
     pid_t pid_;
+    const std::atomic<bool>* cancel_ = nullptr;
+    int wake_ = -1;
     Clock::time_point deadline_ = Clock::now();
     std::chrono::milliseconds timeout_{0};
     std::string reason_;

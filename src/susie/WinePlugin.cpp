@@ -200,7 +200,7 @@ std::unique_ptr<TSPIModule> OpenWindowsSPIModule(const std::string& path, int bi
         TWineBridge& bridge = WineBridge(bits);
         const auto loaded = bridge.Load(opened, Key(r));
         if (!loaded) {
-            if (!bridge.StartFailed())
+            if (!bridge.StartFailed() && !bridge.Cancelled())
                 LogOnce(path + ": skipped, " + bridge.Failure());
             throw ESPIFOpenErrorSPI(path);
         }
@@ -218,14 +218,18 @@ std::unique_ptr<TSPIModule> OpenWindowsSPIModule(const std::string& path, int bi
     return std::make_unique<TWineSPIModule>(std::move(*record));
 }
 
+bool WindowsPluginNeedsBridge(const std::string& path)
+{
+    const int bits = WindowsLibraryBits(path);
+    return (bits == 32 || bits == 64) && !WinePluginCache().Find(AbsolutePath(path));
+}
+
 void PrepareWindowsPluginBridges(const std::vector<std::string>& paths)
 {
     bool unknown[2] = {false, false};
-    for (const auto& path : paths) {
-        const int bits = WindowsLibraryBits(path);
-        if ((bits == 32 || bits == 64) && !WinePluginCache().Find(AbsolutePath(path)))
-            unknown[bits == 64] = true;
-    }
+    for (const auto& path : paths)
+        if (WindowsPluginNeedsBridge(path))
+            unknown[WindowsLibraryBits(path) == 64] = true;
     // Two bridges making the Wine prefix at once would get in each other's way.
     if (unknown[0] && unknown[1] && WinePrefixReady()) {
         WineBridge(32).Launch();

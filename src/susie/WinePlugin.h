@@ -23,6 +23,10 @@ bool IsWindowsOnlyPluginName(const std::string& path);
 // once to standard error.
 std::unique_ptr<TSPIModule> OpenWindowsSPIModule(const std::string& path, int bits);
 
+// True for a Windows plug-in that the cache does not know (as the file is now): loading it
+// waits for the bridge.
+bool WindowsPluginNeedsBridge(const std::string& path);
+
 // Before the plug-ins at these paths are loaded: when Windows plug-ins of both bitnesses among
 // them are unknown to the cache, starts both bridges at once so that their starts overlap.
 void PrepareWindowsPluginBridges(const std::vector<std::string>& paths);

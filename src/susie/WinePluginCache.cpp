@@ -134,6 +134,7 @@ void TWinePluginCache::LoadIfNeeded()
 
 std::optional<TWinePluginRecord> TWinePluginCache::Find(const std::string& path)
 {
+    const std::lock_guard<std::mutex> guard(lock_);
     LoadIfNeeded();
     std::uint64_t size = 0;
     std::int64_t modified = 0;
@@ -147,6 +148,7 @@ std::optional<TWinePluginRecord> TWinePluginCache::Find(const std::string& path)
 
 void TWinePluginCache::Store(const TWinePluginRecord& record)
 {
+    const std::lock_guard<std::mutex> guard(lock_);
     LoadIfNeeded();
     std::vector<TWinePluginRecord> kept;
     for (auto& r : records_) {

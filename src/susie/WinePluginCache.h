@@ -6,6 +6,7 @@
 #include "susie/WineBridge.h"
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ struct TWinePluginRecord {
 // Size and modification time of the file; false when it cannot be read.
 bool WinePluginFileStamp(const std::string& path, std::uint64_t& size, std::int64_t& modifiedNs);
 
+// Safe to use from several threads.
 class TWinePluginCache {
 public:
     // $XDG_CACHE_HOME/gazorin/windows-plugins (else ~/.cache/...).
@@ -45,6 +47,7 @@ public:
 private:
     void LoadIfNeeded();
 
+    std::mutex lock_;
     std::string file_;
     bool loaded_ = false;
     std::vector<TWinePluginRecord> records_;

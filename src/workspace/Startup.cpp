@@ -2,10 +2,12 @@
 
 #include "jpeg/JPEGImage.h"
 #include "png/KroPNG.h"
+#include "susie/SPIBackground.h"
 #include "susie/SusieStartup.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QLibraryInfo>
+#include <QTimer>
 
 namespace gz::ui {
 
@@ -22,6 +24,33 @@ TPictureFormatsRegistration::~TPictureFormatsRegistration()
     UnregisterKroPNGFormat();
     FinalizeSusiePictures();
 }
+
+TBackgroundPluginLoading::TBackgroundPluginLoading()
+{
+    TSPIBackgroundHooks hooks;
+    hooks.Post = [](std::function<void()> fn, std::chrono::milliseconds delay) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (!app)
+            return;
+        // Queued from any thread; a delay is timed on the application's own thread.
+        QMetaObject::invokeMethod(app, [app, fn = std::move(fn), delay] {
+            if (delay.count() > 0)
+                QTimer::singleShot(delay, app, fn);
+            else
+                fn();
+        }, Qt::QueuedConnection);
+    };
+    hooks.CanApplyNow = [] { return QApplication::activeModalWidget() == nullptr; };
+    hooks.Waiting = [](bool waiting) {
+        if (waiting)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    SetSPIBackgroundHooks(std::move(hooks));
+}
+
+TBackgroundPluginLoading::~TBackgroundPluginLoading() { SetSPIBackgroundHooks({}); }
 
 TJapaneseQtTexts::TJapaneseQtTexts()
 {

@@ -16,6 +16,18 @@ public:
     TPictureFormatsRegistration& operator=(const TPictureFormatsRegistration&) = delete;
 };
 
+// While it lives, Windows plug-ins new to the per-user cache are loaded in the background: the
+// main window does not wait for Wine. Their formats join the registry from the event loop when
+// no modal dialog is open; a command that needs them meanwhile waits, under the hourglass.
+// Needs the application object.
+class TBackgroundPluginLoading {
+public:
+    TBackgroundPluginLoading();
+    ~TBackgroundPluginLoading();
+    TBackgroundPluginLoading(const TBackgroundPluginLoading&) = delete;
+    TBackgroundPluginLoading& operator=(const TBackgroundPluginLoading&) = delete;
+};
+
 // Qt's own texts (file dialog, message-box buttons) in Japanese like the rest of the program,
 // when the translations are installed; English otherwise. Needs the application object.
 class TJapaneseQtTexts {

@@ -44,6 +44,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(gz::desktop::AppIcon()); // every window of the program shows it
     QGuiApplication::setDesktopFileName(QStringLiteral("gazorin"));
     const gz::ui::TJapaneseQtTexts qtTexts;
+    const gz::ui::TBackgroundPluginLoading backgroundPlugins; // the window does not wait for Wine
 
     gz::ui::TForm1 form1;
     // The placement wizard: created hidden right after the main window, kept until exit; a

@@ -4,6 +4,7 @@
 // and nothing more. Every test runs in this one process, so the bridges start few times.
 
 #include "../susie/SusieTestKit.h"
+#include "WineTestKit.h"
 
 #include "platform/Exceptions.h"
 #include "platform/Bitmap.h"
@@ -31,27 +32,11 @@ namespace fs = std::filesystem;
 namespace gz::test {
 namespace {
 
-const std::string kWindowsPlugins = GAZORIN_WINDOWS_PLUGIN_DIR;
-const std::string kRogues = WINE_TEST_PLUGIN_DIR;
-
-// Why these tests cannot run here; empty when they can.
-std::string Unavailable()
-{
-    if (WineProgram().empty())
-        return "Wine is not installed (see the README on Windows plug-ins)";
-    for (int bits : {32, 64})
-        if (access(WineBridgeProgram(bits).c_str(), R_OK) != 0)
-            return "the bridge programs were not built (no mingw-w64 cross compilers)";
-    if (access((kWindowsPlugins + "/gz_pnm.spi").c_str(), R_OK) != 0 || access((kRogues + "/rogue_good.spi").c_str(), R_OK) != 0)
-        return "the Windows test plug-ins were not built";
-    return {};
-}
-
 class WinePlugins : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (const std::string why = Unavailable(); !why.empty())
+        if (const std::string why = WineTestsUnavailable(); !why.empty())
             GTEST_SKIP() << "Windows plug-ins not tested: " << why;
         setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
         InitializeSusiePictures();
