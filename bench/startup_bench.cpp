@@ -2,7 +2,8 @@
 // screen, then it quits. Prints the milliseconds from $GAZORIN_BENCH_T0_NS (the wall clock in
 // nanoseconds when the caller started it; else from main) to the window being exposed. With
 // --wait-for-plugins it stays until the Windows plug-ins that were left to the background are
-// in the plug-in list too, and prints that time as a second figure. See
+// in the plug-in list too, and prints that time as a second figure. With --wait-at-start the
+// search waits for the bridge before the window is made, as gazorin-cli does. See
 // windows_plugins_startup.sh.
 
 #include "susie/SPIs.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -33,15 +35,19 @@ int main(int argc, char* argv[])
 {
     const char* t0Text = std::getenv("GAZORIN_BENCH_T0_NS");
     const std::int64_t t0 = t0Text && *t0Text ? std::atoll(t0Text) : NowNs();
-    bool waitForPlugins = false;
-    for (int i = 1; i < argc; ++i)
+    bool waitForPlugins = false, waitAtStart = false;
+    for (int i = 1; i < argc; ++i) {
         waitForPlugins = waitForPlugins || std::strcmp(argv[i], "--wait-for-plugins") == 0;
+        waitAtStart = waitAtStart || std::strcmp(argv[i], "--wait-at-start") == 0;
+    }
 
     const gz::ui::TPictureFormatsRegistration formats;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gazorin"));
     const gz::ui::TJapaneseQtTexts qtTexts;
-    const gz::ui::TBackgroundPluginLoading backgroundPlugins;
+    std::optional<gz::ui::TBackgroundPluginLoading> backgroundPlugins;
+    if (!waitAtStart)
+        backgroundPlugins.emplace();
 
     gz::ui::TForm1 form1;
     gz::ui::TForm3 form3(&form1);

@@ -6,7 +6,8 @@
 # Each figure is the median of RUNS runs (default 11) of build/startup_bench on Qt's offscreen
 # platform, in Gazorin's own Wine prefix (made by the tests or the first use), from the moment
 # the process is started to its main window being exposed. Cold runs also give the time until
-# the Windows plug-ins, loaded in the background, are in the plug-in list and the registry.
+# the Windows plug-ins, loaded in the background, are in the plug-in list and the registry, and
+# the start-up of a program that waits for Wine before its window (as gazorin-cli reads).
 # --new-prefix adds three cold runs that each make a new Wine prefix, as the very first use does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,7 +29,7 @@ export QT_QPA_PLATFORM=offscreen XDG_CACHE_HOME=$work/cache
 
 median() { sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 # Prints one line per run: milliseconds to the window [, to the Windows plug-ins].
-run() { # FOLDER COLD [--wait-for-plugins]
+run() { # FOLDER COLD [--wait-for-plugins | --wait-at-start]
   printf '[\\Software\\Pelowind\\Susie\\Plug-in]\nPath=sz:%s\n' "$1" > "$work/registry"
   for _ in $(seq "$runs"); do
     [ "$2" = cold ] && rm -rf "$work/cache/gazorin"
@@ -40,20 +41,27 @@ none=$(run "$work/none" warm | median)
 run "$work/ten" warm --wait-for-plugins > /dev/null # fills the cache
 warm=$(run "$work/ten" warm | median)
 cold=$(run "$work/ten" cold | median)
+cold_waiting=$(run "$work/ten" cold --wait-at-start | median)
 cold_runs=$(run "$work/ten" cold --wait-for-plugins)
-cold_waiting=$(awk '{ print $1 }' <<< "$cold_runs" | median)
+cold_window=$(awk '{ print $1 }' <<< "$cold_runs" | median)
 cold_plugins=$(awk '{ print $2 }' <<< "$cold_runs" | median)
 echo "start-up to the main window, median of $runs runs (ms):"
 echo "  no Windows plug-ins:                      $none"
 echo "  ten Windows plug-ins, warm cache:         $warm (+$((warm - none)))"
 echo "  ten Windows plug-ins, cold cache:         $cold (+$((cold - none)))"
 echo "  ten Windows plug-ins, cold cache, until they are registered in the background:"
-echo "    main window $cold_waiting, plug-ins $cold_plugins"
+echo "    main window $cold_window, plug-ins $cold_plugins"
+echo "  ten Windows plug-ins, cold cache, waiting for Wine before the window (as gazorin-cli): $cold_waiting"
 if [ "$new_prefix" = --new-prefix ]; then
   firsts=$(runs=1; for n in 1 2 3; do
     GAZORIN_WINEPREFIX=$work/prefix$n run "$work/ten" cold --wait-for-plugins
     rm -rf "$work/prefix$n"
   done)
+  waited=$(runs=1; for n in 1 2 3; do
+    GAZORIN_WINEPREFIX=$work/prefix$n run "$work/ten" cold --wait-at-start
+    rm -rf "$work/prefix$n"
+  done)
   echo "  ten Windows plug-ins, cold cache and a new Wine prefix (median of 3):"
   echo "    main window $(awk '{ print $1 }' <<< "$firsts" | median), plug-ins $(awk '{ print $2 }' <<< "$firsts" | median)"
+  echo "    waiting for Wine before the window: $(median <<< "$waited")"
 fi
