@@ -172,7 +172,7 @@ int PluginPictureInfo(const std::uint8_t* data, std::size_t size, SusiePictureIn
         return SPI_OUT_OF_ORDER;
     info.width = std::int32_t(width);
     info.height = std::int32_t(height);
-    info.colorDepth = std::int16_t(std::min(bits * samples, 32));
+    info.colorDepth = std::int16_t(std::min<std::uint32_t>(std::uint32_t(bits) * samples, 32));
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
     TIFFGetFieldDefaulted(closer.tif, TIFFTAG_ORIENTATION, &orientation);
     CurrentNotes().orientation = orientation;
