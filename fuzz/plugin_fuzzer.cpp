@@ -24,10 +24,13 @@ struct Plugin {
     SusieGetPreview getPreview = nullptr;
 };
 
+// The plug-in stays loaded until the process ends (never destroyed), so that a leak report at
+// exit can still name the libraries the plug-in uses.
 const Plugin& Loaded()
 {
-    static const Plugin plugin = [] {
-        Plugin p;
+    static const Plugin* const plugin = [] {
+        auto* loaded = new Plugin;
+        Plugin& p = *loaded;
         p.library = std::make_unique<gz::TDynamicLibrary>();
         if (!p.library->Load(gz::ApplicationFolder() + "/" FUZZ_PLUGIN ".spi"))
             std::abort();
@@ -37,9 +40,9 @@ const Plugin& Loaded()
         p.getPreview = reinterpret_cast<SusieGetPreview>(p.library->Symbol("GetPreview"));
         if (!p.isSupported || !p.getPictureInfo || !p.getPicture)
             std::abort();
-        return p;
+        return loaded;
     }();
-    return plugin;
+    return *plugin;
 }
 
 // Pictures of up to 2^27 pixels are legal; decoding millions of pixels takes a tenth of a second
