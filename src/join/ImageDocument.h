@@ -13,6 +13,7 @@ struct TImageDocument {
     int joinDir = jdNew;
     int joinPos = jpStart;
     int flips = 0;
+    bool seeThrough = false; // transparent parts of a picture show what lies beneath
     TABitmap workBmp;
     TABitmap undoBmp;
 

@@ -1,6 +1,7 @@
 #include "join/JoinEngine.h"
 
 #include "join/JoinGeometry.h"
+#include "join/SeeThrough.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,7 +49,9 @@ namespace {
 
 // Builds the joined raster in one pass: each row gets white, the old raster's row at its
 // offset, and the placed picture's row blended over it, while the row is still in cache.
-TABitmap Compose(const TABitmap& old, const TABitmap& placed, const TJoinGeometry& g, unsigned opacity)
+// alpha, when not null, is the placed picture's opacity plane: the see-through placement.
+TABitmap Compose(const TABitmap& old, const TABitmap& placed, const TBitmap* alpha, const TJoinGeometry& g,
+                 unsigned opacity)
 {
     TABitmap result;
     result.AllocateUninitialized(g.canvasW, g.canvasH, pf24bit);
@@ -72,14 +75,32 @@ TABitmap Compose(const TABitmap& old, const TABitmap& placed, const TJoinGeometr
             std::memset(row, 0xFF, canvasBytes);
         }
         const std::int64_t py = std::int64_t(y) - g.rect.Top;
-        if (opacity > 0 && blendBytes > 0 && py >= 0 && py < nh)
+        if (opacity == 0 || blendBytes == 0 || py < 0 || py >= nh)
+            continue;
+        if (alpha)
+            BlendRowSeeThrough(placed.ScanLine(int(py)) + placedOffset, alpha->ScanLine(int(py)) + placedOffset / 3,
+                               row + std::size_t(left) * 3, blendBytes / 3, opacity);
+        else
             BlendRow(placed.ScanLine(int(py)) + placedOffset, row + std::size_t(left) * 3, blendBytes, opacity);
     }
     return result;
 }
 
+// The opacity plane mirrored as the picture is; empty when the join does not see through.
+TBitmap PlacedAlpha(const TImageDocument& document, const TBitmap* alpha, const TABitmap& placed)
+{
+    if (!document.seeThrough || !alpha || alpha->Empty() || alpha->PixelFormat() != pf8bit ||
+        alpha->Width() != placed.Width() || alpha->Height() != placed.Height())
+        return {};
+    // As photo orientations: 2 mirrors left-right, 4 upside-down, 3 both.
+    const int orientation = (document.flips & flipUB) ? ((document.flips & flipLR) ? 3 : 4)
+                                                       : ((document.flips & flipLR) ? 2 : 1);
+    return OrientedRaster(*alpha, orientation);
+}
+
 // The join after the undo snapshot: false when nothing was joined.
-bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
+bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, const TBitmap* alpha,
+                       TPlacementRequest* wizard)
 {
     if (document.joinDir < jdNew || document.joinDir > jdRight)
         return false; // corner directions have no geometry: nothing is drawn anywhere
@@ -91,6 +112,7 @@ bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, TPlace
     const TABitmap old = document.workBmp;
     TJoinGeometry g = JoinGeometry(document.joinDir, document.joinPos, document.keepSize, old.Width(), old.Height(),
                                    placed.Width(), placed.Height());
+    const TBitmap placedAlpha = PlacedAlpha(document, alpha, placed);
     ApplyFlips(placed, document.flips);
 
     unsigned opacity = 255;
@@ -101,25 +123,36 @@ bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, TPlace
         g.rect = placement.Rect;
         opacity = unsigned(std::clamp(placement.Opacity, 0, 255));
     }
-    TABitmap result = Compose(old, placed, g, opacity);
+    TABitmap result = Compose(old, placed, placedAlpha.Empty() ? nullptr : &placedAlpha, g, opacity);
     document.workBmp = result;
     return true;
 }
 
-} // namespace
-
-bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
+bool JoinWithSnapshot(TImageDocument& document, const TGraphic& picture, const TBitmap* alpha,
+                      TPlacementRequest* wizard)
 {
     // A join that fails (a canvas too large for the memory left) keeps the undo step it found,
     // so that the user loses neither the picture nor the way back; copies share the pixels.
     const TABitmap previousUndo = document.undoBmp;
     document.undoBmp = document.workBmp;
     try {
-        return JoinAfterSnapshot(document, picture, wizard);
+        return JoinAfterSnapshot(document, picture, alpha, wizard);
     } catch (...) {
         document.undoBmp = previousUndo;
         throw;
     }
+}
+
+} // namespace
+
+bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard)
+{
+    return JoinWithSnapshot(document, picture, nullptr, wizard);
+}
+
+bool JoinPicture(TImageDocument& document, const TPictureRaster& picture, TPlacementRequest* wizard)
+{
+    return JoinWithSnapshot(document, picture.Colour, &picture.Alpha, wizard);
 }
 
 bool JoinBlank(TImageDocument* document, TPlacementRequest* wizard)

@@ -3,6 +3,7 @@
 // position and with the flips of the document's settings, growing the canvas or keeping it.
 
 #include "join/ImageDocument.h"
+#include "join/PictureRaster.h"
 
 namespace gz {
 
@@ -25,6 +26,9 @@ public:
 // Returns false when the join left workBmp unchanged (custom placement cancelled, or a
 // corner direction, which has no geometry). wizard may be null when joinPos is not jpCustom.
 bool JoinPicture(TImageDocument& document, const TGraphic& picture, TPlacementRequest* wizard);
+// The same for a loaded picture: with document.seeThrough, its transparent parts (its Alpha)
+// show what lies beneath; otherwise, and where it is opaque, the join is the one above.
+bool JoinPicture(TImageDocument& document, const TPictureRaster& picture, TPlacementRequest* wizard);
 
 // The blank join: joins a white picture of the working raster's size. Does nothing (and
 // returns false) without a document or with an empty working raster.
