@@ -29,15 +29,19 @@ public:
     int JoinPos() const { return document_.joinPos; }
     int Flips() const { return document_.flips; }
     int KeepSize() const { return document_.keepSize; }
+    bool SeeThrough() const { return document_.seeThrough; }
 
     void SetZoom(int zoom) { Set(document_.zoom, zoom); }
     void SetJoinDir(int dir) { Set(document_.joinDir, dir); }
     void SetJoinPos(int pos) { Set(document_.joinPos, pos); }
     void SetFlips(int flips) { Set(document_.flips, flips); }
     void SetKeepSize(int keepSize) { Set(document_.keepSize, keepSize); }
+    void SetSeeThrough(bool on) { Set(document_.seeThrough, on); }
 
     // The join engine's operations; each returns whether the picture changed, and then says so.
     bool Join(const TGraphic& picture, TPlacementRequest* wizard);
+    // A loaded picture, whose transparent parts show what lies beneath while SeeThrough is on.
+    bool Join(const TPictureRaster& picture, TPlacementRequest* wizard);
     bool JoinBlank(TPlacementRequest* wizard);
     // One step back: the picture before the last join (undo stays as it is).
     void Undo();
@@ -47,7 +51,10 @@ signals:
     void pictureChanged();
 
 private:
-    void Set(int& field, int value)
+    // Says that the picture changed when it did; returns whether it did.
+    bool Announce(bool pictureChanged);
+    template <class T>
+    void Set(T& field, T value)
     {
         if (field == value)
             return;

@@ -120,6 +120,12 @@ void TForm1::CreateActions()
     connect(SBchgLR, &QAction::triggered, this, &TForm1::SBchgUBClick);
     connect(SBchgUB, &QAction::triggered, this, &TForm1::SBchgUBClick);
     connect(SBautoFit, &QAction::triggered, this, &TForm1::SBautoFitClick);
+
+    // A setting of the document window without a panel button: pictures keep their transparency.
+    SeeThrough1 = new QAction(tr("透過部分を重ねる"), this);
+    SeeThrough1->setObjectName(QStringLiteral("SeeThrough1"));
+    SeeThrough1->setCheckable(true);
+    connect(SeeThrough1, &QAction::triggered, this, &TForm1::SeeThrough1Click);
 }
 
 void TForm1::BuildMenus()
@@ -141,6 +147,7 @@ void TForm1::BuildMenus()
     QMenu* position = mode->addMenu(QStringLiteral("連結位置(&P)"));
     position->addActions(positions_->actions());
     mode->addActions({SBchgLR, SBchgUB, SBautoFit});
+    mode->addAction(SeeThrough1);
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->addAction(About1);

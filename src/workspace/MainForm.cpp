@@ -207,6 +207,7 @@ TForm2* TForm1::CreateForm2(const QString& fileName)
     auto* form = new TForm2;
     form->NameWindow(fileName);
     form->Model().SetFlips((SBchgLR->isChecked() ? flipLR : 0) | (SBchgUB->isChecked() ? flipUB : 0));
+    form->Model().SetSeeThrough(SeeThrough1->isChecked());
     form->Room = [this] { return MainGeometry(); };
     // What the window announces reaches the panel and the status line while it is active.
     const TDocumentModel* model = &form->Model();
@@ -258,6 +259,7 @@ void TForm1::ShowWindowState(const TForm2& form)
     SBchgUB->setChecked(m.Flips() & flipUB);
     ShowZoom(m.Zoom());
     SBautoFit->setChecked(m.KeepSize() == 0);
+    SeeThrough1->setChecked(m.SeeThrough());
 }
 
 void TForm1::SetStatusText(const QString& text)
@@ -294,7 +296,13 @@ void TForm1::LoadAndJoin(const QString& fileName)
 {
     RunCommand(this, [&] {
         const TWaitCursor wait;
-        const std::optional<TBitmap> raster = fileName.isEmpty() ? LoadClipboardRaster() : LoadFileRaster(LocalFileName(fileName));
+        std::optional<TPictureRaster> raster;
+        if (fileName.isEmpty()) {
+            if (std::optional<TBitmap> pasted = LoadClipboardRaster())
+                raster = TPictureRaster{*pasted, TBitmap()};
+        } else {
+            raster = LoadFilePicture(LocalFileName(fileName));
+        }
         if (!raster)
             return;
         TForm2* target = ActiveForm2();
@@ -371,6 +379,12 @@ void TForm1::SBautoFitClick()
     // The position falls back to the start either way; the panel shows it.
     positions_->actions().constFirst()->setChecked(true);
     SBpLeftClick(jpStart);
+}
+
+void TForm1::SeeThrough1Click()
+{
+    if (TForm2* f = ActiveForm2())
+        f->Model().SetSeeThrough(SeeThrough1->isChecked());
 }
 
 // ---------------------------------------------------------------- edit commands

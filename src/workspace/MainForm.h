@@ -92,6 +92,7 @@ private:
     void SBpLeftClick(int pos);
     void SBchgUBClick();
     void SBautoFitClick();
+    void SeeThrough1Click();
     void openpictureClick();
     void savejpegClick();
     void savepngClick();
@@ -111,6 +112,7 @@ private:
     QActionGroup* directions_ = nullptr; // SBNormal .. SBRight and the hidden corners; data: TJoinDir
     QActionGroup* positions_ = nullptr;  // SBpLeft, SBpCenter, SBpRight, SpeedButton1; data: TJoinPos
     QAction *SBchgLR = nullptr, *SBchgUB = nullptr, *SBautoFit = nullptr, *SpeedButton1 = nullptr;
+    QAction* SeeThrough1 = nullptr; // a document window setting shown only in the モード menu
 
     // --- components ---
     QMdiArea* MDIArea = nullptr;

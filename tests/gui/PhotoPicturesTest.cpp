@@ -1,5 +1,6 @@
 // Photos and transparent pictures in the desktop program: dropped files and the open dialog's
-// preview show them upright and with their transparent parts white.
+// preview show them upright and with their transparent parts white, or, with the モード menu's
+// see-through item, with what lies beneath showing through them.
 
 #include "GuiFixture.h"
 
@@ -27,6 +28,59 @@ Bytes TransparentPng()
             s.Pixels.insert(s.Pixels.end(), {std::uint8_t(x < 3 ? 255 : 0), std::uint8_t(x < 3 ? 0 : 160),
                                              std::uint8_t(x < 3 ? 255 : 0), std::uint8_t(x < 3 ? 0 : 255)});
     return PngFile(s);
+}
+
+// Magenta under alpha 0 at the left, black at rising opacity above, opaque colours below.
+const TStraightPicture kLogo{7, 5, [](int x, int y) {
+                                 if (x < 2)
+                                     return TStraightPixel{255, 0, 255, 0};
+                                 if (y < 2)
+                                     return TStraightPixel{0, 0, 0, std::uint8_t(50 * x + 20 * y)};
+                                 return TStraightPixel{std::uint8_t(30 * x), 250, std::uint8_t(60 * y), 255};
+                             }};
+
+Bytes StraightPng(const TStraightPicture& picture)
+{
+    TPngSpec s(picture.width, picture.height, 6, 8);
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const TStraightPixel p = picture.pixel(x, y);
+            s.Pixels.insert(s.Pixels.end(), {p.r, p.g, p.b, p.a});
+        }
+    return PngFile(s);
+}
+
+TEST_F(GuiTest, KeepTransparencyShowsThePictureBeneathPerWindow)
+{
+    const TBitmap base = NoiseBitmap(12, 8, 3);
+    const QString baseFile = WriteBmp("base.bmp", base);
+    const QString logo = Write(Path("logo.png"), StraightPng(kLogo));
+    ASSERT_TRUE(DropFiles(form_.get(), {baseFile}));
+    ui::TForm2* first = Active();
+    Click(Button("SBbottom"));
+    Click(Button("SBautoFit")); // keep the size: the logo goes over the bottom-left corner
+    EXPECT_FALSE(Down("SeeThrough1")) << "off at start";
+    ASSERT_TRUE(DropFiles(form_.get(), {logo}));
+    EXPECT_EQ(SeeThroughDifference(first->Model().Picture(), base, kLogo, 0, 3, false), "");
+
+    Click(Button("SBundo"));
+    ASSERT_TRUE(ChooseMenu(*form_, {"モード(&M)", "透過部分を重ねる"}));
+    EXPECT_TRUE(first->Model().SeeThrough());
+    ASSERT_TRUE(DropFiles(form_.get(), {logo}));
+    EXPECT_EQ(SeeThroughDifference(first->Model().Picture(), base, kLogo, 0, 3, true), "");
+
+    // A new window takes the item as it stands; each window keeps its own and shows it.
+    Click(Button("SBNormal"));
+    ASSERT_TRUE(DropFiles(form_.get(), {baseFile}));
+    ui::TForm2* second = Active();
+    ASSERT_NE(second, first);
+    EXPECT_TRUE(second->Model().SeeThrough());
+    ASSERT_TRUE(ChooseMenu(*form_, {"モード(&M)", "透過部分を重ねる"}));
+    EXPECT_FALSE(second->Model().SeeThrough());
+    EXPECT_TRUE(first->Model().SeeThrough());
+    Click(first->PaintBox1(), QPoint(5, 5));
+    EXPECT_TRUE(Down("SeeThrough1"));
+    EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(GuiTest, DroppedPhotosArriveUprightAndTransparentPartsWhite)

@@ -1,5 +1,5 @@
 // The see-through placement: pictures whose transparent parts hide a loud colour, laid over
-// other pictures, against "over" compositing of their own colours worked out here.
+// other pictures, against "over" compositing of their own colours worked out in the tests.
 
 #include "join/JoinEngine.h"
 #include "join/SeeThrough.h"
@@ -9,92 +9,51 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 
 using namespace gz;
 using gz::test::FirstDifference;
 using gz::test::NoiseBitmap;
+using gz::test::SeeThroughDifference;
+using gz::test::StraightOverWhite;
+using gz::test::TStraightPicture;
+using gz::test::TStraightPixel;
 
 namespace {
 
 int Over(int colour, int alpha, int beneath) { return (colour * alpha + beneath * (255 - alpha) + 127) / 255; }
 
-// A picture as its file holds it: colours (magenta wherever it is fully clear) and opacity.
-struct TStraightPicture {
-    int w, h;
-    std::vector<TColor> colour;
-    std::vector<int> alpha;
-    TColor At(int x, int y) const { return colour[std::size_t(y * w + x)]; }
-    int AlphaAt(int x, int y) const { return alpha[std::size_t(y * w + x)]; }
-
-    // The raster a loaded picture becomes: colours over white, the opacity beside.
-    TPictureRaster Raster() const
-    {
-        TPictureRaster r;
-        r.Colour = TBitmap(w, h, pf24bit);
-        r.Alpha = TBitmap(w, h, pf8bit);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const TColor c = At(x, y);
-                const int a = AlphaAt(x, y);
-                r.Colour.SetPixel(x, y, RGBColor(std::uint8_t(Over(ColorRed(c), a, 255)),
-                                                 std::uint8_t(Over(ColorGreen(c), a, 255)),
-                                                 std::uint8_t(Over(ColorBlue(c), a, 255))));
-                r.Alpha.ScanLine(y)[x] = std::uint8_t(a);
-            }
-        return r;
-    }
-};
-
 // A clear border of magenta, opacity rising across the inside, an opaque middle.
 TStraightPicture Logo(int w, int h)
 {
-    TStraightPicture p{w, h, {}, {}};
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
-            const bool middle = std::abs(2 * x - w) < w / 3 && std::abs(2 * y - h) < h / 3;
-            p.alpha.push_back(border ? 0 : middle ? 255 : 20 + 150 * x / w + 6 * y);
-            p.colour.push_back(border ? RGBColor(255, 0, 255) : RGBColor(std::uint8_t(17 * x), 200, std::uint8_t(250 - 9 * y)));
-        }
-    return p;
+    return {w, h, [w, h](int x, int y) {
+                const bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+                const bool middle = std::abs(2 * x - w) < w / 3 && std::abs(2 * y - h) < h / 3;
+                if (border)
+                    return TStraightPixel{255, 0, 255, 0};
+                return TStraightPixel{std::uint8_t(17 * x), 200, std::uint8_t(250 - 9 * y),
+                                      std::uint8_t(middle ? 255 : 20 + 150 * x / w + 6 * y)};
+            }};
 }
 
-// Where the joined raster differs from picture laid at (left, top) over base, mirrored by
-// flips, by more than the see-through allows: fully clear and fully opaque pixels exactly
-// (the opaque ones by the engine's blend), the others within one level of "over".
-std::string SeeThroughDifference(const TBitmap& joined, const TBitmap& base, const TStraightPicture& picture,
-                                 int left, int top, int flips, int opacity)
+// The raster a loaded picture becomes: colours over white, the opacity beside.
+TPictureRaster Raster(const TStraightPicture& p)
 {
-    for (int y = 0; y < joined.Height(); ++y)
-        for (int x = 0; x < joined.Width(); ++x) {
-            const TColor b = base.Pixel(x, y), got = joined.Pixel(x, y);
-            int px = x - left, py = y - top;
-            TColor want = b;
-            int alpha = 255;
-            if (px >= 0 && py >= 0 && px < picture.w && py < picture.h) {
-                if (flips & flipLR)
-                    px = picture.w - 1 - px;
-                if (flips & flipUB)
-                    py = picture.h - 1 - py;
-                const TColor c = picture.At(px, py);
-                alpha = picture.AlphaAt(px, py);
-                const auto channel = [&](std::uint8_t (*of)(TColor)) {
-                    const int seen = alpha == 255 ? of(c) : Over(of(c), alpha, of(b));
-                    return std::uint8_t(alpha == 255 || opacity < 255 ? (opacity * seen + (256 - opacity) * of(b)) >> 8
-                                                                      : seen);
-                };
-                want = RGBColor(channel(ColorRed), channel(ColorGreen), channel(ColorBlue));
-            }
-            const int slack = alpha == 0 || alpha == 255 ? 0 : 1;
-            for (auto of : {ColorRed, ColorGreen, ColorBlue})
-                if (std::abs(int(of(got)) - int(of(want))) > slack) {
-                    std::ostringstream s;
-                    s << "(" << x << ", " << y << ") alpha " << alpha << ": got " << std::hex << got << " want " << want;
-                    return s.str();
-                }
-        }
-    return {};
+    TPictureRaster r{StraightOverWhite(p), TBitmap(p.width, p.height, pf8bit)};
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            r.Alpha.ScanLine(y)[x] = p.pixel(x, y).a;
+    return r;
+}
+
+TImageDocument Overlay(const TBitmap& old, int dir, int flips, bool seeThrough)
+{
+    TImageDocument doc;
+    doc.workBmp.Assign(old);
+    doc.joinDir = dir;
+    doc.keepSize = 1;
+    doc.flips = flips;
+    doc.seeThrough = seeThrough;
+    return doc;
 }
 
 class FixedCorner : public TPlacementRequest {
@@ -126,31 +85,17 @@ TEST(SeeThrough, ChannelIsOverCompositingOfTheOwnColourWithinOneLevel)
             }
 }
 
-TEST(SeeThrough, OverlayShowsWhatLiesBeneathAndOpaquePartsKeepTheEngineBlend)
+TEST(SeeThrough, OverlayShowsWhatLiesBeneathWithItsMirrorsAndOnlyWhenAsked)
 {
     const TStraightPicture logo = Logo(13, 9);
     const TBitmap old = NoiseBitmap(30, 20, 5);
-    for (int flips = 0; flips <= 3; ++flips) {
-        TImageDocument doc;
-        doc.workBmp.Assign(old);
-        doc.joinDir = jdRight;
-        doc.keepSize = 1;
-        doc.flips = flips;
-        doc.seeThrough = true;
-        ASSERT_TRUE(JoinPicture(doc, logo.Raster(), nullptr));
-        EXPECT_EQ(SeeThroughDifference(doc.workBmp, old, logo, 30 - 13, 0, flips, 255), "") << "flips " << flips;
-
-        // Without see-through the picture arrives over white, as every join does.
-        TImageDocument opaque = doc;
-        opaque.workBmp = doc.undoBmp;
-        opaque.seeThrough = false;
-        ASSERT_TRUE(JoinPicture(opaque, logo.Raster(), nullptr));
-        TImageDocument plain = opaque;
-        plain.workBmp = doc.undoBmp;
-        ASSERT_TRUE(JoinPicture(plain, logo.Raster().Colour, nullptr));
-        EXPECT_EQ(FirstDifference(opaque.workBmp, plain.workBmp), "");
-        EXPECT_GE(ColorGreen(opaque.workBmp.Pixel(30 - 13, 0)), 254) << "the clear border hides the magenta";
-    }
+    for (int flips = 0; flips <= 3; ++flips)
+        for (const bool seeThrough : {true, false}) {
+            TImageDocument doc = Overlay(old, jdRight, flips, seeThrough);
+            ASSERT_TRUE(JoinPicture(doc, Raster(logo), nullptr));
+            EXPECT_EQ(SeeThroughDifference(doc.workBmp, old, logo, 30 - 13, 0, seeThrough, flips), "")
+                << "flips " << flips << " see-through " << seeThrough;
+        }
 }
 
 TEST(SeeThrough, PlacementPartlyOutsideWithOpacityTakesTheMatchingOpacities)
@@ -158,16 +103,12 @@ TEST(SeeThrough, PlacementPartlyOutsideWithOpacityTakesTheMatchingOpacities)
     const TStraightPicture logo = Logo(11, 8);
     const TBitmap old = NoiseBitmap(20, 12, 9);
     for (const int opacity : {255, 128}) {
-        TImageDocument doc;
-        doc.workBmp.Assign(old);
-        doc.joinDir = jdDown;
+        TImageDocument doc = Overlay(old, jdDown, flipLR, true);
         doc.joinPos = jpCustom;
-        doc.keepSize = 1;
-        doc.flips = flipLR;
-        doc.seeThrough = true;
         FixedCorner wizard(-4, -3, opacity);
-        ASSERT_TRUE(JoinPicture(doc, logo.Raster(), &wizard));
-        EXPECT_EQ(SeeThroughDifference(doc.workBmp, old, logo, -4, -3, flipLR, opacity), "") << "opacity " << opacity;
+        ASSERT_TRUE(JoinPicture(doc, Raster(logo), &wizard));
+        EXPECT_EQ(SeeThroughDifference(doc.workBmp, old, logo, -4, -3, true, flipLR, opacity), "")
+            << "opacity " << opacity;
     }
 }
 
@@ -175,24 +116,20 @@ TEST(SeeThrough, OnWhiteCanvasAndForOpaquePicturesNothingChanges)
 {
     const TStraightPicture logo = Logo(9, 7);
     const TBitmap old = NoiseBitmap(10, 10, 3);
-    TPictureRaster opaque{NoiseBitmap(6, 6, 4), TBitmap()};
+    const TPictureRaster opaque{NoiseBitmap(6, 6, 4), TBitmap()};
     for (const bool seeThrough : {false, true}) {
         TImageDocument grown;
         grown.workBmp.Assign(old);
         grown.joinDir = jdDown;
         grown.joinPos = jpCenter;
         grown.seeThrough = seeThrough;
-        ASSERT_TRUE(JoinPicture(grown, logo.Raster(), nullptr));
+        ASSERT_TRUE(JoinPicture(grown, Raster(logo), nullptr));
         TABitmap want(10, 17);
         want.Canvas().Draw(0, 0, old);
-        want.Canvas().Draw(1, 10, logo.Raster().Colour); // centred: 10 / 2 - 9 / 2
+        want.Canvas().Draw(1, 10, StraightOverWhite(logo)); // centred: 10 / 2 - 9 / 2
         EXPECT_EQ(FirstDifference(grown.workBmp, want), "") << "on fresh canvas the picture arrives over white";
 
-        TImageDocument overlay;
-        overlay.workBmp.Assign(old);
-        overlay.joinDir = jdUp;
-        overlay.keepSize = 1;
-        overlay.seeThrough = seeThrough;
+        TImageDocument overlay = Overlay(old, jdUp, 0, seeThrough);
         TImageDocument reference = overlay;
         ASSERT_TRUE(JoinPicture(overlay, opaque, nullptr));
         ASSERT_TRUE(JoinPicture(reference, opaque.Colour, nullptr));

@@ -1,5 +1,6 @@
 #include "support/Rasters.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -49,6 +50,57 @@ std::string FirstDifference(const TBitmap& a, const TBitmap& b)
                 return out.str();
             }
     }
+    return {};
+}
+
+namespace {
+
+int Over(int colour, int alpha, int beneath) { return (colour * alpha + beneath * (255 - alpha) + 127) / 255; }
+
+} // namespace
+
+TBitmap StraightOverWhite(const TStraightPicture& picture)
+{
+    return MakeBitmap(picture.width, picture.height, [&](int x, int y) {
+        const TStraightPixel p = picture.pixel(x, y);
+        return RGBColor(std::uint8_t(Over(p.r, p.a, 255)), std::uint8_t(Over(p.g, p.a, 255)),
+                        std::uint8_t(Over(p.b, p.a, 255)));
+    });
+}
+
+std::string SeeThroughDifference(const TBitmap& joined, const TBitmap& base, const TStraightPicture& picture,
+                                 int left, int top, bool seeThrough, int flips, int opacity)
+{
+    if (joined.Width() != base.Width() || joined.Height() != base.Height())
+        return "the size changed";
+    for (int y = 0; y < joined.Height(); ++y)
+        for (int x = 0; x < joined.Width(); ++x) {
+            const TColor b = base.Pixel(x, y), got = joined.Pixel(x, y);
+            int px = x - left, py = y - top;
+            TColor want = b;
+            int alpha = 255;
+            if (px >= 0 && py >= 0 && px < picture.width && py < picture.height) {
+                if (flips & 1)
+                    px = picture.width - 1 - px;
+                if (flips & 2)
+                    py = picture.height - 1 - py;
+                const TStraightPixel p = picture.pixel(px, py);
+                alpha = seeThrough ? p.a : 255;
+                const auto channel = [&](int c, int under) {
+                    const int seen = alpha == 255 ? Over(c, p.a, 255) : Over(c, alpha, under);
+                    return std::uint8_t(alpha == 255 || opacity < 255 ? (opacity * seen + (256 - opacity) * under) >> 8
+                                                                      : seen);
+                };
+                want = RGBColor(channel(p.r, ColorRed(b)), channel(p.g, ColorGreen(b)), channel(p.b, ColorBlue(b)));
+            }
+            const int slack = alpha == 0 || alpha == 255 ? 0 : 1;
+            for (auto of : {ColorRed, ColorGreen, ColorBlue})
+                if (std::abs(int(of(got)) - int(of(want))) > slack) {
+                    std::ostringstream s;
+                    s << "pixel (" << x << ", " << y << ") alpha " << alpha << ": " << std::hex << got << " vs " << want;
+                    return s.str();
+                }
+        }
     return {};
 }
 

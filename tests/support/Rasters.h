@@ -16,4 +16,24 @@ TBitmap NoiseBitmap(int width, int height, std::uint32_t seed);
 // Empty string when both bitmaps hold the same colours everywhere; else where they differ first.
 std::string FirstDifference(const TBitmap& a, const TBitmap& b);
 
+// A pixel as a picture file holds it: its own colour and its opacity (0 clear … 255 opaque).
+struct TStraightPixel {
+    std::uint8_t r, g, b, a;
+};
+struct TStraightPicture {
+    int width, height;
+    std::function<TStraightPixel(int x, int y)> pixel;
+};
+// The picture laid over white, as a loaded picture's raster is: (c × a + 255 × (255 − a)) / 255
+// rounded.
+TBitmap StraightOverWhite(const TStraightPicture& picture);
+
+// Where joined differs from picture laid with its top-left corner at (left, top) over base
+// (mirrored first: flips bit 1 left-right, bit 2 upside-down), worked out pixel by pixel. With
+// seeThrough, "over" compositing of its own colours: clear parts leave base exactly, opaque
+// parts take the engine's blend ((255 × c + b) >> 8), the rest within one level. Without, the
+// picture over white taken by the engine's blend everywhere. Empty when all is as expected.
+std::string SeeThroughDifference(const TBitmap& joined, const TBitmap& base, const TStraightPicture& picture,
+                                 int left, int top, bool seeThrough, int flips = 0, int opacity = 255);
+
 } // namespace gz::test
