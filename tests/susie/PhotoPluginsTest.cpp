@@ -1,12 +1,14 @@
 // The plug-ins we ship on pictures with transparent parts, orientation tags, colour profiles
 // and the sample kinds the RGBA reader of TIFF refuses, and the HEIF, AVIF and JPEG XL
 // plug-ins against their libraries' own decoders. Pictures are made here with the formats'
-// own encoders and read as both programs read them (LoadFilePicture). Loud colours (magenta,
-// black) hide under the transparent parts.
+// own encoders and read as both programs read them (LoadFilePicture), then laid over another
+// picture with and without see-through. Loud colours (magenta, black) hide under the
+// transparent parts.
 
 #include "SusieTestKit.h"
 
 #include "join/FileRaster.h"
+#include "join/JoinEngine.h"
 #include "registry/PictureFormats.h"
 #include "support/PhotoFiles.h"
 #include "support/Rasters.h"
@@ -109,6 +111,23 @@ protected:
         const TPictureRaster raster = ui::LoadFilePicture(file);
         EXPECT_EQ(FirstDifference(raster.Colour, OverWhite(w, h, pixel)), "");
         EXPECT_EQ(OpacityOf(raster), OpacityOf(w, h, pixel));
+
+        // Laid over the bottom-right corner of another picture, with and without see-through.
+        const TBitmap base = NoiseBitmap(w + 3, h + 2, 11);
+        const TStraightPicture straight{w, h, [&](int x, int y) {
+                                            const TRgba p = pixel(x, y);
+                                            return TStraightPixel{p.r, p.g, p.b, p.a};
+                                        }};
+        for (const bool seeThrough : {false, true}) {
+            TImageDocument doc;
+            doc.workBmp.Assign(base);
+            doc.joinDir = jdDown;
+            doc.joinPos = jpEnd;
+            doc.keepSize = 1;
+            doc.seeThrough = seeThrough;
+            ASSERT_TRUE(JoinPicture(doc, raster, nullptr));
+            EXPECT_EQ(SeeThroughDifference(doc.workBmp, base, straight, 3, 2, seeThrough), "") << seeThrough;
+        }
     }
 
     TSPIs host;
