@@ -2,6 +2,7 @@
 // CMYK, colour profiles and PNG transparency, each against a reference computed in the test.
 
 #include "join/FileRaster.h"
+#include "join/JoinEngine.h"
 #include "jpeg/JPEGImage.h"
 #include "png/KroPNG.h"
 #include "support/PhotoFiles.h"
@@ -109,23 +110,42 @@ TEST_F(PhotoFiles, JpegProfilesAreConvertedToSrgbAndSrgbIsLeftAlone)
     EXPECT_EQ(FirstDifference(ui::LoadFileRaster(Save("srgb.jpg", srgbTagged)), BitmapFromBgr(w, h, srgbSamples)), "");
 }
 
-// ---- PNG transparency: loud colours hidden where the picture is transparent ----
+// ---- PNG transparency: loud colours hidden where the picture is transparent, or what lies
+// beneath showing through it with see-through ----
 
 struct TPixel {
     std::uint8_t r, g, b, a;
 };
 
-void ExpectOverWhite(const TBitmap& raster, int w, int h, const std::function<TPixel(int, int)>& pixel)
+// The file's raster is the picture over white; laid over another picture it hides the picture
+// beneath, or with see-through lets it show through.
+void ExpectOverWhite(const std::string& file, int w, int h, const std::function<TPixel(int, int)>& pixel)
 {
-    ASSERT_EQ(raster.Width(), w);
-    ASSERT_EQ(raster.Height(), h);
+    SCOPED_TRACE(file);
+    const TPictureRaster raster = ui::LoadFilePicture(file);
+    ASSERT_EQ(raster.Colour.Width(), w);
+    ASSERT_EQ(raster.Colour.Height(), h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const TPixel p = pixel(x, y);
-            ASSERT_EQ(raster.Pixel(x, y), RGBColor(ReferenceOverWhite(p.r, p.a), ReferenceOverWhite(p.g, p.a),
-                                                   ReferenceOverWhite(p.b, p.a)))
+            ASSERT_EQ(raster.Colour.Pixel(x, y), RGBColor(ReferenceOverWhite(p.r, p.a), ReferenceOverWhite(p.g, p.a),
+                                                          ReferenceOverWhite(p.b, p.a)))
                 << "at " << x << "," << y;
         }
+    const TBitmap base = NoiseBitmap(w + 2, h + 1, 21);
+    const TStraightPicture straight{w, h, [&](int x, int y) {
+                                        const TPixel p = pixel(x, y);
+                                        return TStraightPixel{p.r, p.g, p.b, p.a};
+                                    }};
+    for (const bool seeThrough : {false, true}) {
+        TImageDocument doc;
+        doc.workBmp.Assign(base);
+        doc.joinDir = jdRight;
+        doc.keepSize = 1;
+        doc.seeThrough = seeThrough;
+        ASSERT_TRUE(JoinPicture(doc, raster, nullptr));
+        EXPECT_EQ(SeeThroughDifference(doc.workBmp, base, straight, 2, 0, seeThrough), "") << seeThrough;
+    }
 }
 
 TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
@@ -148,7 +168,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
                         s.Pixels.push_back(std::uint8_t(v ^ 0x5A)); // low bytes do not count
                 }
             }
-        ExpectOverWhite(ui::LoadFileRaster(Save("rgba.png", PngFile(s))), w, h, rgba);
+        ExpectOverWhite(Save("rgba.png", PngFile(s)), w, h, rgba);
     }
     // Grey with alpha: black hidden.
     TPngSpec ga{w, h, 4, 8};
@@ -159,7 +179,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             ga.Pixels.insert(ga.Pixels.end(), {grey(x, y).r, grey(x, y).a});
-    ExpectOverWhite(ui::LoadFileRaster(Save("ga.png", PngFile(ga))), w, h, grey);
+    ExpectOverWhite(Save("ga.png", PngFile(ga)), w, h, grey);
 
     // Palette: index 0 magenta and fully transparent, index 1 black at half, others opaque.
     TPngSpec pal{w, h, 3, 8};
@@ -174,10 +194,10 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
             pal.Pixels.push_back(std::uint8_t((x + 2 * y) % 4));
     pal.Transparency = {0, 128};
     const std::string palFile = Save("pal.png", PngFile(pal));
-    ExpectOverWhite(ui::LoadFileRaster(palFile), w, h, palColour);
+    ExpectOverWhite(palFile, w, h, palColour);
     // One fully transparent index alone is the picture's transparent colour.
     pal.Transparency = {0};
-    ExpectOverWhite(ui::LoadFileRaster(Save("key.png", PngFile(pal))), w, h, [&](int x, int y) {
+    ExpectOverWhite(Save("key.png", PngFile(pal)), w, h, [&](int x, int y) {
         TPixel p = palColour(x, y);
         p.a = p.a == 0 ? 0 : 255;
         return p;
@@ -194,7 +214,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
         for (int x = 0; x < w; ++x)
             rgb.Pixels.insert(rgb.Pixels.end(), {rgbColour(x, y).r, rgbColour(x, y).g, rgbColour(x, y).b});
     rgb.Transparency = {0, 0, 0, 0, 0, 0};
-    ExpectOverWhite(ui::LoadFileRaster(Save("rgbkey.png", PngFile(rgb))), w, h, rgbColour);
+    ExpectOverWhite(Save("rgbkey.png", PngFile(rgb)), w, h, rgbColour);
     // 4-bit grey: level 0 (black) is the key.
     auto level = [](int x, int y) { return (x + 3 * y) % 16; };
     TPngSpec g{w, h, 0, 4};
@@ -202,7 +222,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
         for (int x = 0; x < w; x += 2)
             g.Pixels.push_back(std::uint8_t(level(x, y) << 4 | level(x + 1, y)));
     g.Transparency = {0, 0};
-    ExpectOverWhite(ui::LoadFileRaster(Save("greykey.png", PngFile(g))), w, h, [&](int x, int y) -> TPixel {
+    ExpectOverWhite(Save("greykey.png", PngFile(g)), w, h, [&](int x, int y) -> TPixel {
         const auto v = std::uint8_t(level(x, y) * 17);
         return {v, v, v, std::uint8_t(level(x, y) == 0 ? 0 : 255)};
     });
