@@ -86,9 +86,13 @@ std::string WritePicture(const TPictureChoice& c, ByteReader& in, int i)
     case 0: case 1: case 2: // bitmap files: 24-bit and palette
         picture.SaveToFile(base + ".bmp");
         return base + ".bmp";
-    case 3: case 4: case 5: { // PNG: colour, grey, interlaced
+    case 3: case 4: case 5: { // PNG: colour, grey, interlaced; an odd seed gives an alpha channel
         gz::TKroPNG png;
         png.Assign(picture);
+        if (seed & 1) {
+            png.AlphaBitmap().Assign(Pixels(w, h, gz::pf8bit, seed + 1));
+            png.HasAlpha = true;
+        }
         png.GrayScale = kind == 4;
         png.Interlace = kind == 5 ? 1 : 0;
         png.SaveToFile(base + ".png");
@@ -146,6 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         s.position = (a >> 2) % 3;
         s.flips = (a >> 4) & 3;
         s.keepSize = (a & 0x40) != 0;
+        s.seeThrough = (b & 0x10) != 0;
         s.gap = (b & 0x80) ? b & 3 : 0;
         s.across = (b & 0x40) ? 1 + ((b >> 2) & 3) : 0;
         if (a & 0x80)

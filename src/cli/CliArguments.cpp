@@ -23,6 +23,8 @@ const char* const UsageText =
     "  --keep-size, --grow              lay over the picture / grow the canvas (default)\n"
     "  --no-auto-orient, --auto-orient  keep photos as stored / turn them as their\n"
     "                                   orientation tag says (default)\n"
+    "  --see-through, --opaque          let what lies beneath show through the transparent\n"
+    "                                   parts of a picture / lay them over white (default)\n"
     "  --gap N                          a white strip N pixels deep before each following\n"
     "                                   picture of a growing join, in its direction (default 0)\n"
     "  --across N                       grid: the following pictures go in rows of N, each\n"
@@ -151,6 +153,10 @@ std::variant<TCommandLine, TUsageError> ParseCommandLine(const std::vector<std::
             settings.autoOrient = false;
         } else if (arg == "--auto-orient") {
             settings.autoOrient = true;
+        } else if (arg == "--see-through") {
+            settings.seeThrough = true;
+        } else if (arg == "--opaque") {
+            settings.seeThrough = false;
         } else if (arg == "--gap") {
             if (!value(v) || !ParseInt(v, settings.gap) || settings.gap < 0)
                 return TUsageError{"--gap takes a whole number of pixels, 0 or more"};

@@ -99,7 +99,7 @@ int RunJoin(const TCommandLine& cmd)
                 joining = input.FileName();
                 progress.Reading(input.FileName(), loaded++, int(files));
                 try {
-                    return input.Raster();
+                    return input.Picture();
                 } catch (const std::bad_alloc&) {
                     throw;
                 } catch (const std::exception& e) {

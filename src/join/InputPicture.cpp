@@ -105,6 +105,11 @@ protected:
         }
         if (mirror_)
             MirrorRow(bgr, width_);
+        if (!alpha_.empty()) {
+            if (mirror_)
+                MirrorAlphaRow(alpha_.data(), width_);
+            rowAlpha_ = alpha_.data();
+        }
     }
 
 private:
@@ -199,8 +204,8 @@ TInputPicture::TInputPicture(std::string fileName, TRasterOptions options)
     }
     if (size_.width == 0 && size_.height == 0) {
         // Metafiles, icons and plug-in formats tell their size only by decoding.
-        raster_ = ui::LoadFileRaster(fileName_, options_);
-        size_ = {raster_->Width(), raster_->Height()};
+        raster_ = ui::LoadFilePicture(fileName_, options_);
+        size_ = {raster_->Colour.Width(), raster_->Colour.Height()};
     }
 }
 
@@ -211,20 +216,20 @@ bool TInputPicture::Streams(int flips) const
     return kind_ != TKind::Whole && (!(flips & flipUB) || !fileOrderOnly_);
 }
 
-TBitmap TInputPicture::Raster()
+TPictureRaster TInputPicture::Picture()
 {
     if (raster_) {
-        TBitmap picture = *raster_;
+        TPictureRaster picture = *raster_;
         raster_.reset();
         return picture;
     }
-    return ui::LoadFileRaster(fileName_, options_);
+    return ui::LoadFilePicture(fileName_, options_);
 }
 
 std::unique_ptr<TRowSource> TInputPicture::OpenRows(int flips)
 {
     if (!Streams(flips))
-        return std::make_unique<TRasterRowSource>(size_.width, size_.height, flips, [this] { return Raster(); });
+        return std::make_unique<TRasterRowSource>(size_.width, size_.height, flips, [this] { return Picture(); });
     const bool lr = (flips & flipLR) != 0;
     std::unique_ptr<TRowSource> rows;
     switch (kind_) {

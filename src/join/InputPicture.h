@@ -5,8 +5,8 @@
 // the join reaches them, straight from the file where the format and the flips allow (JPEG
 // scanlines of baseline files, rows of non-interlaced PNG files, bitmap rows), else from the
 // whole picture decoded by the reader the desktop program uses. Rows are rows of the picture's
-// raster: colours in sRGB, transparent parts over white; a photo that its orientation tag turns
-// is decoded whole.
+// raster: colours in sRGB, transparent parts over white with their opacity beside; a photo
+// that its orientation tag turns is decoded whole.
 
 #include "join/JoinPlan.h"
 #include "join/PictureRaster.h"
@@ -33,8 +33,8 @@ public:
     bool Streams(int flips) const;
     // The rows of the picture mirrored by flips; the source reads the file on its own.
     std::unique_ptr<TRowSource> OpenRows(int flips);
-    // The whole picture as the desktop program reads it (a raster of the file's own format).
-    TBitmap Raster();
+    // The whole picture as the desktop program reads it, with its opacity.
+    TPictureRaster Picture();
 
 private:
     enum class TKind { Whole, Bitmap, Png, Jpeg };
@@ -44,7 +44,7 @@ private:
     TKind kind_ = TKind::Whole;
     bool fileOrderOnly_ = true; // rows can only be read in the file's order
     TPictureSize size_;
-    std::optional<TBitmap> raster_; // decoded when the size asked for it
+    std::optional<TPictureRaster> raster_; // decoded when the size asked for it
 };
 
 } // namespace gz

@@ -55,6 +55,7 @@ private:
         op.source = step.input == kBlankInput ? TJoinOp::soBlank : TJoinOp::soPicture;
         op.input = step.input;
         op.flips = s.flips;
+        op.seeThrough = s.seeThrough;
         if (!pictureOpen_) {
             op.joinDir = jdNew; // the first picture opens the picture
         } else {
@@ -74,6 +75,7 @@ private:
         TJoinOp op;
         op.document = 1;
         op.flips = s.flips;
+        op.seeThrough = s.seeThrough;
         if (step.input == kBlankInput) {
             op.source = TJoinOp::soBlank;
             op.input = lastPicture_;

@@ -22,6 +22,7 @@ struct TLayoutSettings {
     int gap = 0;              // a white strip this deep before each picture of a growing join
     int across = 0;           // > 0: pictures go in rows of this many (a grid)
     bool autoOrient = true;   // turn photos as their orientation tag says
+    bool seeThrough = false;  // transparent parts of a picture show what lies beneath
 };
 
 constexpr int kBlankInput = -1;
@@ -48,6 +49,7 @@ struct TJoinOp {
     int keepSize = 0;
     int flips = 0;
     std::optional<TPoint> corner; // the custom position (joinPos is then jpCustom)
+    bool seeThrough = false;      // the document's see-through setting for this join
 };
 
 // The joins of a sequence. The first picture opens the picture (a new-window join keeping its

@@ -72,6 +72,7 @@ void Join(const TJoinOp& op, TDocumentPlan& doc, TDocumentPlan& row, const std::
         p.rect = rect;
         p.clip = Intersection(rect, canvas);
         p.flips = op.flips;
+        p.seeThrough = op.seeThrough && p.input != kBlankInput;
         doc.pictures.push_back(p);
     }
     doc.width = g.canvasW;

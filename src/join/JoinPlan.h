@@ -22,6 +22,7 @@ struct TPlacedPicture {
     TRect clip;              // the part of rect that is drawn, inside the canvas
     int flips = 0;
     unsigned opacity = 255;
+    bool seeThrough = false; // its transparent parts show what lies beneath
     // Nothing was drawn under clip before: with full opacity the picture arrives unchanged.
     bool overWhite = false;
 };

@@ -24,7 +24,7 @@ private:
 
 } // namespace
 
-TABitmap RunJoinsInMemory(const std::vector<TJoinOp>& ops, const std::function<TBitmap(int input)>& picture)
+TABitmap RunJoinsInMemory(const std::vector<TJoinOp>& ops, const std::function<TPictureRaster(int input)>& picture)
 {
     TImageDocument docs[2];
     std::map<int, TPictureSize> sizes;
@@ -34,14 +34,15 @@ TABitmap RunJoinsInMemory(const std::vector<TJoinOp>& ops, const std::function<T
         doc.joinPos = op.joinPos;
         doc.keepSize = op.keepSize;
         doc.flips = op.flips;
+        doc.seeThrough = op.seeThrough;
         std::optional<TFixedCorner> corner;
         if (op.corner)
             corner.emplace(*op.corner);
         TPlacementRequest* wizard = corner ? &*corner : nullptr;
         switch (op.source) {
         case TJoinOp::soPicture: {
-            const TBitmap p = picture(op.input);
-            sizes[op.input] = {p.Width(), p.Height()};
+            const TPictureRaster p = picture(op.input);
+            sizes[op.input] = {p.Colour.Width(), p.Colour.Height()};
             JoinPicture(doc, p, wizard);
             break;
         }

@@ -5,13 +5,15 @@
 #include "join/ABitmap.h"
 #include "join/JoinLayout.h"
 #include "join/JoinPlan.h"
+#include "join/PictureRaster.h"
 
 #include <functional>
 
 namespace gz {
 
-// Runs the joins; picture(i) reads input i when its join comes. Returns the final raster.
-TABitmap RunJoinsInMemory(const std::vector<TJoinOp>& ops, const std::function<TBitmap(int input)>& picture);
+// Runs the joins; picture(i) reads input i when its join comes (its opacity is used by the
+// joins that see through). Returns the final raster.
+TABitmap RunJoinsInMemory(const std::vector<TJoinOp>& ops, const std::function<TPictureRaster(int input)>& picture);
 
 // Paints the canvas that no input picture covers (the plan's uncovered spans) with colour.
 void PaintUncovered(TBitmap& raster, const TJoinPlan& plan, TColor colour);

@@ -21,7 +21,9 @@ void MirrorRow(std::uint8_t* bgr, int width)
         std::swap_ranges(bgr + 3 * std::size_t(l), bgr + 3 * std::size_t(l) + 3, bgr + 3 * std::size_t(r));
 }
 
-TRasterRowSource::TRasterRowSource(int width, int height, int flips, std::function<TBitmap()> load)
+void MirrorAlphaRow(std::uint8_t* alpha, int width) { std::reverse(alpha, alpha + width); }
+
+TRasterRowSource::TRasterRowSource(int width, int height, int flips, std::function<TPictureRaster()> load)
     : TRowSource(width, height), load_(std::move(load)), flips_(flips)
 {
 }
@@ -30,8 +32,12 @@ void TRasterRowSource::Load()
 {
     raster_ = load_();
     load_ = nullptr;
-    if (raster_->Width() != width_ || raster_->Height() != height_)
+    const TBitmap& alpha = raster_->Alpha;
+    if (raster_->Colour.Width() != width_ || raster_->Colour.Height() != height_ ||
+        (!alpha.Empty() && (alpha.Width() != width_ || alpha.Height() != height_)))
         throw EInvalidGraphic("The picture changed while it was being joined");
+    if (!alpha.Empty())
+        alpha_.resize(std::size_t(width_));
 }
 
 void TRasterRowSource::ReadRow(std::uint8_t* bgr)
@@ -39,9 +45,15 @@ void TRasterRowSource::ReadRow(std::uint8_t* bgr)
     if (!raster_)
         Load();
     const int y = (flips_ & flipUB) ? height_ - 1 - RowsDone() : RowsDone();
-    raster_->ReadRowBGR(y, bgr);
+    raster_->Colour.ReadRowBGR(y, bgr);
     if (flips_ & flipLR)
         MirrorRow(bgr, width_);
+    if (!alpha_.empty()) {
+        std::copy_n(raster_->Alpha.ScanLine(y), alpha_.size(), alpha_.begin());
+        if (flips_ & flipLR)
+            MirrorAlphaRow(alpha_.data(), width_);
+        rowAlpha_ = alpha_.data();
+    }
 }
 
 void TRasterRowSource::Finish()
@@ -49,6 +61,8 @@ void TRasterRowSource::Finish()
     if (load_)
         Load(); // never read: read now for its faults
     raster_.reset();
+    alpha_ = {};
+    rowAlpha_ = nullptr;
 }
 
 } // namespace gz

@@ -1,13 +1,15 @@
 #pragma once
 // Rows of one placed picture, top row first, as 24-bit blue-green-red rows, already mirrored
-// the way the join places it. A streamed source decodes its file as rows are asked for; a
+// the way the join places it, with their opacity where the picture has one. A streamed source decodes its file as rows are asked for; a
 // whole source serves them from a raster decoded in one go.
 
+#include "join/PictureRaster.h"
 #include "platform/Bitmap.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace gz {
 
@@ -27,6 +29,9 @@ public:
         ReadRow(bgr);
         ++done_;
     }
+    // The opacity of the row NextRow gave last, Width() bytes mirrored as the row (0 clear …
+    // 255 opaque); null when the picture is opaque.
+    const std::uint8_t* RowAlpha() const { return rowAlpha_; }
     // Passes over rows that are not drawn.
     void SkipRows(int count)
     {
@@ -48,6 +53,7 @@ protected:
     virtual void Finish() {}
 
     int width_, height_;
+    const std::uint8_t* rowAlpha_ = nullptr; // set by sources of pictures with opacity
 
 private:
     int done_ = 0;
@@ -55,12 +61,14 @@ private:
 
 // Reverses the order of the pixels of a blue-green-red row in place.
 void MirrorRow(std::uint8_t* bgr, int width);
+// The same for a row of one byte a pixel (opacity).
+void MirrorAlphaRow(std::uint8_t* alpha, int width);
 
 // Rows of a raster decoded whole, mirrored as flips says. The raster is read by load the
 // first time a row is wanted, so that it takes memory only from then on.
 class TRasterRowSource : public TRowSource {
 public:
-    TRasterRowSource(int width, int height, int flips, std::function<TBitmap()> load);
+    TRasterRowSource(int width, int height, int flips, std::function<TPictureRaster()> load);
 
 protected:
     void ReadRow(std::uint8_t* bgr) override;
@@ -70,8 +78,9 @@ protected:
 private:
     void Load();
 
-    std::function<TBitmap()> load_;
-    std::optional<TBitmap> raster_;
+    std::function<TPictureRaster()> load_;
+    std::optional<TPictureRaster> raster_;
+    std::vector<std::uint8_t> alpha_;
     int flips_;
 };
 

@@ -1,6 +1,7 @@
 #include "join/StreamedJoin.h"
 
 #include "join/ABitmap.h"
+#include "join/SeeThrough.h"
 #include "platform/WorkerPool.h"
 
 #include <algorithm>
@@ -21,6 +22,8 @@ struct TJoinCompositor::TPiece {
     std::unique_ptr<TRowSource> rows;
     bool direct = false;            // lands on untouched canvas: decoded straight into it
     std::vector<std::uint8_t> band; // rows kept for blending, or one row of a cut picture
+    // The opacity of the rows kept, for a picture that sees through; empty while they are opaque.
+    std::vector<std::uint8_t> alpha;
 
     int RectWidth() const { return place->rect.Right - place->rect.Left; }
     bool Active(int y0, int y1) const { return place->clip.Top < y1 && place->clip.Bottom > y0; }
@@ -74,8 +77,14 @@ void TJoinCompositor::DecodeBand(TPiece& piece, int y0, int y1, std::uint8_t* co
             }
         } else {
             piece.band.resize(std::size_t(last - first) * width * 3);
-            for (int y = first; y < last; ++y)
+            piece.alpha.clear();
+            for (int y = first; y < last; ++y) {
                 source.NextRow(piece.band.data() + std::size_t(y - first) * width * 3);
+                if (p.seeThrough && source.RowAlpha()) {
+                    piece.alpha.resize(std::size_t(last - first) * width, 255);
+                    std::memcpy(piece.alpha.data() + std::size_t(y - first) * width, source.RowAlpha(), width);
+                }
+            }
         }
         if (last == p.clip.Bottom) {
             source.Drain();
@@ -138,14 +147,19 @@ void TJoinCompositor::Compose(int y0, int count, std::uint8_t* const* rows)
         const std::size_t width = std::size_t(piece->RectWidth());
         if (!piece->input)
             white.assign(clipBytes, 0xFF);
+        const std::size_t cutLeft = std::size_t(p.clip.Left - p.rect.Left);
         for (int y = first; y < last; ++y) {
-            const std::uint8_t* src = piece->input ? piece->band.data() + std::size_t(y - first) * width * 3 +
-                                                         std::size_t(p.clip.Left - p.rect.Left) * 3
-                                                   : white.data();
-            BlendRow(src, rows[y - y0] + std::size_t(p.clip.Left) * 3, clipBytes, p.opacity);
+            const std::uint8_t* src =
+                piece->input ? piece->band.data() + (std::size_t(y - first) * width + cutLeft) * 3 : white.data();
+            std::uint8_t* dest = rows[y - y0] + std::size_t(p.clip.Left) * 3;
+            if (!piece->alpha.empty())
+                BlendRowSeeThrough(src, piece->alpha.data() + std::size_t(y - first) * width + cutLeft, dest,
+                                   clipBytes / 3, p.opacity);
+            else
+                BlendRow(src, dest, clipBytes, p.opacity);
         }
         if (last == p.clip.Bottom)
-            piece->band = {};
+            piece->band = {}, piece->alpha = {};
     }
 
     if (background_ != clWhite) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -250,11 +251,65 @@ TEST_F(CliTest, TransparentPartsArriveWhite)
     EXPECT_EQ(joined.Pixel(45, 0), RGBColor(grey, grey, grey));
 }
 
+TEST_F(CliTest, SeeThroughShowsWhatLiesBeneathTheTransparentParts)
+{
+    // Magenta under alpha 0, black at rising opacity, opaque colours: as RGBA (read row by row)
+    // and as RGB whose magenta is the transparent colour (read whole).
+    const test::TStraightPicture logo{12, 6, [](int x, int y) {
+                                          if (x < 3 || y == 0)
+                                              return test::TStraightPixel{255, 0, 255, 0};
+                                          if (y < 3)
+                                              return test::TStraightPixel{0, 0, 0, std::uint8_t(20 * x + 9 * y)};
+                                          return test::TStraightPixel{std::uint8_t(20 * x), 90, std::uint8_t(40 * y), 255};
+                                      }};
+    const test::TStraightPicture keyed{logo.width, logo.height, [&](int x, int y) {
+                                           test::TStraightPixel p = logo.pixel(x, y);
+                                           if (p.a != 0)
+                                               p.a = 255;
+                                           return p.a ? p : test::TStraightPixel{255, 0, 255, 0};
+                                       }};
+    test::TPngSpec rgba(logo.width, logo.height, 6, 8), rgb(logo.width, logo.height, 2, 8);
+    for (int y = 0; y < logo.height; ++y)
+        for (int x = 0; x < logo.width; ++x) {
+            const test::TStraightPixel p = logo.pixel(x, y), k = keyed.pixel(x, y);
+            rgba.Pixels.insert(rgba.Pixels.end(), {p.r, p.g, p.b, p.a});
+            rgb.Pixels.insert(rgb.Pixels.end(), {k.r, k.g, k.b});
+        }
+    rgb.Transparency = {0, 255, 0, 0, 0, 255};
+    test::WriteBytes(Path("logo.png"), test::PngFile(rgba));
+    test::WriteBytes(Path("key.png"), test::PngFile(rgb));
+    const TBitmap photo = test::NoiseBitmap(40, 30, 8);
+    photo.SaveToFile(Path("photo.bmp"));
+
+    for (const std::string way : {"", "--no-stream "})
+        for (const bool see : {false, true})
+            for (const auto& [file, picture] : {std::pair{"logo.png", logo}, std::pair{"key.png", keyed}}) {
+                const std::string args = way + "photo.bmp --keep-size --at 30,-2 --flip-lr " +
+                                         (see ? "--see-through " : "") + file + " -o out.png";
+                ASSERT_EQ(Run(args).status, 0) << args;
+                EXPECT_EQ(test::SeeThroughDifference(ReadPng("out.png"), photo, picture, 30, -2, see, 1), "") << args;
+            }
+
+    // --opaque turns it off for the pictures after it; on fresh canvas a picture arrives over
+    // white either way.
+    ASSERT_EQ(Run("photo.bmp --see-through --keep-size --at 0,0 logo.png --opaque --at 20,20 logo.png "
+                  "--grow --position start --see-through logo.png -o three.png").status, 0);
+    const TBitmap three = ReadPng("three.png");
+    ASSERT_EQ(three.Width(), 52);
+    EXPECT_EQ(three.Pixel(0, 0), photo.Pixel(0, 0)) << "seen through";
+    const TColor covered = three.Pixel(20, 20);
+    EXPECT_GE(std::min({ColorRed(covered), ColorGreen(covered), ColorBlue(covered)}), 254) << "white over the photo";
+    const TBitmap overWhite = test::StraightOverWhite(logo);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 40; x < 52; ++x)
+            ASSERT_EQ(three.Pixel(x, y), y < 6 ? overWhite.Pixel(x - 40, y) : clWhite) << x << "," << y;
+}
+
 TEST_F(CliTest, HelpNamesEveryOption)
 {
     const std::string help = Output("--help");
     for (const char* option : {"--direction", "--position", "--at", "--flip-lr", "--flip-ud", "--no-flip", "--keep-size",
-                               "--grow", "--gap", "--across", "--output", "--interlace", "--quality", "--progressive",
+                               "--grow", "--see-through", "--opaque", "--gap", "--across", "--output", "--interlace", "--quality", "--progressive",
                                "--background", "--threads", "--no-stream", "--quiet", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }

@@ -241,6 +241,7 @@ std::vector<TLayoutStep> RandomSteps(std::mt19937& rng, std::size_t fileCount, s
         s.position = int(rng() % 3);
         s.flips = int(rng() % 4);
         s.keepSize = chance(25);
+        s.seeThrough = chance(40);
         s.gap = chance(20) ? int(rng() % 4) : 0;
         s.at.reset();
         if (chance(20))
@@ -266,7 +267,7 @@ std::string Describe(const std::vector<TLayoutStep>& steps, const std::vector<st
     for (const TLayoutStep& s : steps) {
         out << (s.input == kBlankInput ? std::string(":blank") : fs::path(files[std::size_t(s.input)]).filename().string())
             << " [dir " << s.settings.direction << " pos " << s.settings.position << " flips " << s.settings.flips
-            << (s.settings.keepSize ? " keep" : "") << " gap " << s.settings.gap << " across " << s.settings.across;
+            << (s.settings.keepSize ? " keep" : "") << (s.settings.seeThrough ? " see-through" : "") << " gap " << s.settings.gap << " across " << s.settings.across;
         if (s.settings.at)
             out << " at " << s.settings.at->X << "," << s.settings.at->Y;
         out << "] ";
@@ -304,11 +305,18 @@ TEST_F(StreamedJoinTest, EveryFormatIsReadAsTheEngineReadsIt)
     TWorkerPool pool(2);
     std::mt19937 rng(5);
     const std::vector<std::string> pictures = WritePictures(rng);
+    Photo(45, 45, 3).SaveToFile(Path("base.bmp"));
     for (const std::string& file : pictures)
         for (int flips = 0; flips < 4; ++flips) {
             TLayoutSettings s;
             s.flips = flips;
             ASSERT_EQ(CompareJoins({{0, s}}, {file}, clWhite, 5, pool), "") << file << " flips " << flips;
+            // Laid over another picture, seeing through, partly outside.
+            s.keepSize = true;
+            s.seeThrough = true;
+            s.at = TPoint{-2, 3};
+            ASSERT_EQ(CompareJoins({{0, {}}, {1, s}}, {Path("base.bmp"), file}, clWhite, 5, pool), "")
+                << file << " over a picture, flips " << flips;
         }
 }
 

@@ -49,8 +49,8 @@ inline TJoinOutcome EngineJoin(const std::vector<TLayoutStep>& steps, const std:
         const std::vector<TJoinOp> ops = ExpandLayout(steps);
         std::vector<TPictureSize> sizes(files.size());
         picture = RunJoinsInMemory(ops, [&](int i) {
-            TBitmap p = ui::LoadFileRaster(files[std::size_t(i)]);
-            sizes[std::size_t(i)] = {p.Width(), p.Height()};
+            TPictureRaster p = ui::LoadFilePicture(files[std::size_t(i)]);
+            sizes[std::size_t(i)] = {p.Colour.Width(), p.Colour.Height()};
             return p;
         });
         if (background != clWhite)
