@@ -4,6 +4,7 @@
 #include "photo/ColourProfile.h"
 #include "photo/Orientation.h"
 #include "platform/Canvas.h"
+#include "platform/Icon.h"
 #include "platform/PixelRows.h"
 #include "png/KroPNG.h"
 #include "susie/SPIBmp.h"
@@ -141,6 +142,20 @@ TPictureRaster PngRaster(const TKroPNG& png)
     return r;
 }
 
+// The fourth bytes of a 32-bit bitmap as an opacity plane; empty where all are opaque.
+TBitmap FourthBytes(const TBitmap& bgra)
+{
+    const int w = bgra.Width(), h = bgra.Height();
+    TBitmap alpha = NewAlphaPlane(w, h);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* in = bgra.ScanLine(y);
+        std::uint8_t* out = alpha.ScanLine(y);
+        for (int x = 0; x < w; ++x)
+            out[x] = in[4 * x + 3];
+    }
+    return AllOpaque(alpha) ? TBitmap() : alpha;
+}
+
 // A bitmap as it is; a plug-in's 32-bit bitmap whose fourth byte is its opacity (the colours
 // over white already) gives that opacity too.
 TPictureRaster BitmapRaster(const TBitmap& bitmap)
@@ -148,18 +163,8 @@ TPictureRaster BitmapRaster(const TBitmap& bitmap)
     TPictureRaster r;
     r.Colour = bitmap;
     const auto* spi = dynamic_cast<const TSPIBitmap*>(&bitmap);
-    if (spi && spi->OpacityOverWhite() && bitmap.PixelFormat() == pf32bit) {
-        const int w = bitmap.Width(), h = bitmap.Height();
-        r.Alpha = NewAlphaPlane(w, h);
-        for (int y = 0; y < h; ++y) {
-            const std::uint8_t* in = bitmap.ScanLine(y);
-            std::uint8_t* out = r.Alpha.ScanLine(y);
-            for (int x = 0; x < w; ++x)
-                out[x] = in[4 * x + 3];
-        }
-        if (AllOpaque(r.Alpha))
-            r.Alpha = TBitmap();
-    }
+    if (spi && spi->OpacityOverWhite() && bitmap.PixelFormat() == pf32bit)
+        r.Alpha = FourthBytes(bitmap);
     r.Colour.SetPixelFormat(pf24bit);
     return r;
 }
@@ -203,6 +208,10 @@ TPictureRaster MakePictureRaster(const TGraphic& picture, const TRasterOptions& 
         r = PngRaster(*png);
     } else if (const auto* bitmap = dynamic_cast<const TBitmap*>(&picture)) {
         r = BitmapRaster(*bitmap);
+    } else if (const auto* icon = dynamic_cast<const TIcon*>(&picture)) {
+        r.Colour = DrawnOnWhite(picture); // blended over white by the icon's opacity
+        if (icon->Image().PixelFormat() == pf32bit)
+            r.Alpha = FourthBytes(icon->Image());
     } else if (dynamic_cast<const TJPEGImage*>(&picture)) {
         r.Colour.Assign(picture); // the decoded picture, in sRGB
         r.Colour.SetPixelFormat(pf24bit);

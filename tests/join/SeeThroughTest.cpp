@@ -3,7 +3,6 @@
 
 #include "join/JoinEngine.h"
 #include "join/SeeThrough.h"
-#include "platform/Canvas.h"
 #include "support/Rasters.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <cstdlib>
 
 using namespace gz;
-using gz::test::FirstDifference;
 using gz::test::NoiseBitmap;
 using gz::test::SeeThroughDifference;
 using gz::test::StraightOverWhite;
@@ -109,30 +107,5 @@ TEST(SeeThrough, PlacementPartlyOutsideWithOpacityTakesTheMatchingOpacities)
         ASSERT_TRUE(JoinPicture(doc, Raster(logo), &wizard));
         EXPECT_EQ(SeeThroughDifference(doc.workBmp, old, logo, -4, -3, true, flipLR, opacity), "")
             << "opacity " << opacity;
-    }
-}
-
-TEST(SeeThrough, OnWhiteCanvasAndForOpaquePicturesNothingChanges)
-{
-    const TStraightPicture logo = Logo(9, 7);
-    const TBitmap old = NoiseBitmap(10, 10, 3);
-    const TPictureRaster opaque{NoiseBitmap(6, 6, 4), TBitmap()};
-    for (const bool seeThrough : {false, true}) {
-        TImageDocument grown;
-        grown.workBmp.Assign(old);
-        grown.joinDir = jdDown;
-        grown.joinPos = jpCenter;
-        grown.seeThrough = seeThrough;
-        ASSERT_TRUE(JoinPicture(grown, Raster(logo), nullptr));
-        TABitmap want(10, 17);
-        want.Canvas().Draw(0, 0, old);
-        want.Canvas().Draw(1, 10, StraightOverWhite(logo)); // centred: 10 / 2 - 9 / 2
-        EXPECT_EQ(FirstDifference(grown.workBmp, want), "") << "on fresh canvas the picture arrives over white";
-
-        TImageDocument overlay = Overlay(old, jdUp, 0, seeThrough);
-        TImageDocument reference = overlay;
-        ASSERT_TRUE(JoinPicture(overlay, opaque, nullptr));
-        ASSERT_TRUE(JoinPicture(reference, opaque.Colour, nullptr));
-        EXPECT_EQ(FirstDifference(overlay.workBmp, reference.workBmp), "") << "an opaque picture joins as always";
     }
 }

@@ -160,6 +160,22 @@ TEST(Icon, AlphaIsBlendedAndOverridesTheMask)
     EXPECT_EQ(icon.Image().ScanLine(0)[4 * 2 + 3], 0);
 }
 
+TEST(Icon, SeeThroughShowsWhatLiesBeneathItsClearParts)
+{
+    // Magenta under opacity 0 on the left, black at rising opacity, opaque green below.
+    const TStraightPicture logo{6, 6, [](int x, int y) {
+                                    if (x < 2)
+                                        return TStraightPixel{255, 0, 255, 0};
+                                    return y < 3 ? TStraightPixel{0, 0, 0, std::uint8_t(60 * x + 10 * y)}
+                                                 : TStraightPixel{0, 200, 0, 255};
+                                }};
+    const TPictureRaster raster = MakePictureRaster(ReadIcon(IconFile({IconImage(6, 32, [&](int x, int y) {
+        const TStraightPixel p = logo.pixel(x, y);
+        return std::uint32_t(p.a) << 24 | std::uint32_t(p.r) << 16 | std::uint32_t(p.g) << 8 | p.b;
+    }, noMask)})));
+    EXPECT_EQ(OverlayDifference(raster, logo), "");
+}
+
 TEST(Icon, PngImagesWaitForTheirDecoder)
 {
     Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};

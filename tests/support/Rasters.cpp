@@ -1,5 +1,7 @@
 #include "support/Rasters.h"
 
+#include "join/JoinEngine.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -58,6 +60,24 @@ namespace {
 int Over(int colour, int alpha, int beneath) { return (colour * alpha + beneath * (255 - alpha) + 127) / 255; }
 
 } // namespace
+
+std::string OverlayDifference(const TPictureRaster& raster, const TStraightPicture& picture)
+{
+    const TBitmap base = NoiseBitmap(picture.width + 3, picture.height + 2, 11);
+    for (const bool seeThrough : {false, true}) {
+        TImageDocument doc;
+        doc.workBmp.Assign(base);
+        doc.joinDir = jdDown;
+        doc.joinPos = jpEnd;
+        doc.keepSize = 1;
+        doc.seeThrough = seeThrough;
+        JoinPicture(doc, raster, nullptr);
+        const std::string difference = SeeThroughDifference(doc.workBmp, base, picture, 3, 2, seeThrough);
+        if (!difference.empty())
+            return (seeThrough ? "seeing through: " : "over white: ") + difference;
+    }
+    return {};
+}
 
 TBitmap StraightOverWhite(const TStraightPicture& picture)
 {

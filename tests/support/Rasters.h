@@ -1,6 +1,7 @@
 #pragma once
 // Small raster builders and comparisons for tests.
 
+#include "join/PictureRaster.h"
 #include "platform/Bitmap.h"
 
 #include <cstdint>
@@ -35,5 +36,9 @@ TBitmap StraightOverWhite(const TStraightPicture& picture);
 // picture over white taken by the engine's blend everywhere. Empty when all is as expected.
 std::string SeeThroughDifference(const TBitmap& joined, const TBitmap& base, const TStraightPicture& picture,
                                  int left, int top, bool seeThrough, int flips = 0, int opacity = 255);
+// The raster of a loaded picture laid by the join engine over the bottom-right corner of a
+// larger picture, over white and seeing through: where either differs from what
+// SeeThroughDifference works out for picture, the file's own pixels; empty when neither does.
+std::string OverlayDifference(const TPictureRaster& raster, const TStraightPicture& picture);
 
 } // namespace gz::test

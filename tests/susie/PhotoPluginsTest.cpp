@@ -8,7 +8,6 @@
 #include "SusieTestKit.h"
 
 #include "join/FileRaster.h"
-#include "join/JoinEngine.h"
 #include "registry/PictureFormats.h"
 #include "support/PhotoFiles.h"
 #include "support/Rasters.h"
@@ -112,22 +111,12 @@ protected:
         EXPECT_EQ(FirstDifference(raster.Colour, OverWhite(w, h, pixel)), "");
         EXPECT_EQ(OpacityOf(raster), OpacityOf(w, h, pixel));
 
-        // Laid over the bottom-right corner of another picture, with and without see-through.
-        const TBitmap base = NoiseBitmap(w + 3, h + 2, 11);
-        const TStraightPicture straight{w, h, [&](int x, int y) {
-                                            const TRgba p = pixel(x, y);
-                                            return TStraightPixel{p.r, p.g, p.b, p.a};
-                                        }};
-        for (const bool seeThrough : {false, true}) {
-            TImageDocument doc;
-            doc.workBmp.Assign(base);
-            doc.joinDir = jdDown;
-            doc.joinPos = jpEnd;
-            doc.keepSize = 1;
-            doc.seeThrough = seeThrough;
-            ASSERT_TRUE(JoinPicture(doc, raster, nullptr));
-            EXPECT_EQ(SeeThroughDifference(doc.workBmp, base, straight, 3, 2, seeThrough), "") << seeThrough;
-        }
+        // Laid over another picture, with and without see-through.
+        EXPECT_EQ(OverlayDifference(raster, {w, h, [&](int x, int y) {
+                                                 const TRgba p = pixel(x, y);
+                                                 return TStraightPixel{p.r, p.g, p.b, p.a};
+                                             }}),
+                  "");
     }
 
     TSPIs host;
