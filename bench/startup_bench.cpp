@@ -10,6 +10,7 @@
 #include "workspace/MainForm.h"
 #include "workspace/PlacementWizard.h"
 #include "workspace/Startup.h"
+#include "workspace/UserInterfaceLanguage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -44,7 +45,7 @@ int main(int argc, char* argv[])
     const gz::ui::TPictureFormatsRegistration formats;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gazorin"));
-    const gz::ui::TJapaneseQtTexts qtTexts;
+    const gz::ui::TUserInterfaceLanguage language;
     std::optional<gz::ui::TBackgroundPluginLoading> backgroundPlugins;
     if (!waitAtStart)
         backgroundPlugins.emplace();

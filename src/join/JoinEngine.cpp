@@ -12,11 +12,6 @@ namespace gz {
 
 int ZoomedSize(int size, int zoom) { return int(std::trunc(double(size) * double(zoom) / 100.0)); }
 
-std::string SizeStatusText(int width, int height)
-{
-    return "幅 " + std::to_string(width) + " , 高さ " + std::to_string(height);
-}
-
 void ApplyFlips(TABitmap& bitmap, int flips)
 {
     const int w = bitmap.Width(), h = bitmap.Height();

@@ -3,8 +3,6 @@
 
 #include "platform/Types.h"
 
-#include <string>
-
 namespace gz {
 
 enum TJoinDir { jdNew, jdUp, jdDown, jdLeft, jdRight, jdUpLeft, jdUpRight, jdDownLeft, jdDownRight };
@@ -19,8 +17,5 @@ constexpr int PlacementCancelled = -32768;
 
 // trunc(size * zoom / 100), computed in floating point.
 int ZoomedSize(int size, int zoom);
-
-// The status line text of a raster size: "幅 640 , 高さ 480".
-std::string SizeStatusText(int width, int height);
 
 } // namespace gz

@@ -137,7 +137,7 @@ void TControlHook::Attach()
     QWidget* window = ResolveWindow();
     if (!window) {
         if (target_ == htForm)
-            throw Exception("フック先を特定できません。");
+            throw Exception(tr("フック先を特定できません。").toStdString());
         return;
     }
     hooked_ = window;

@@ -8,6 +8,7 @@
 #include "workspace/PanelDialog.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QSlider>
@@ -28,7 +29,8 @@ void WritePicture(const TBitmap& raster, TExportFormat format, const QString& fi
     try {
         ExportPicture(raster, format, LocalName(fileName), options);
     } catch (const EFCreateError&) {
-        throw EFCreateError(QStringLiteral("ファイル %1 を作成できません").arg(fileName).toStdString());
+        throw EFCreateError(
+            QCoreApplication::translate("ExportCommands", "ファイル %1 を作成できません").arg(fileName).toStdString());
     }
 }
 
@@ -53,7 +55,7 @@ QString AskFileName(TForm1& form, const QString& title, const QString& extension
 void RequirePicture(const TBitmap& raster)
 {
     if (raster.Width() < 1 || raster.Height() < 1)
-        throw Exception("保存する画像がありません");
+        throw Exception(QCoreApplication::translate("ExportCommands", "保存する画像がありません").toStdString());
 }
 
 } // namespace
@@ -64,7 +66,7 @@ TExportPanel::TExportPanel()
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setFixedHeight(65);
     resize(473, 65);
-    Label1 = new QLabel(QStringLiteral("圧縮率"), this);
+    Label1 = new QLabel(tr("圧縮率"), this);
     Label1->move(8, 8);
     Label2 = new QLabel(this);
     Label2->setGeometry(160, 8, 60, 16);
@@ -74,10 +76,10 @@ TExportPanel::TExportPanel()
     TrackBar1->setValue(83);
     TrackBar1->setTickInterval(5);
     TrackBar1->setTickPosition(QSlider::TicksBelow);
-    CBProgressive = new QCheckBox(QStringLiteral("プログレシブ／インターレス"), this);
+    CBProgressive = new QCheckBox(tr("プログレシブ／インターレス"), this);
     // At least as wide as its caption, which the font may make wider than the usual 169.
     CBProgressive->setGeometry(280, 24, std::max(169, CBProgressive->sizeHint().width()), 17);
-    CBGrayS = new QCheckBox(QStringLiteral("グレースケール"), this);
+    CBGrayS = new QCheckBox(tr("グレースケール"), this);
     CBGrayS->setGeometry(280, 40, 169, 17);
     CBGrayS->hide();
     // Narrower, the dialog would cut the check box off.
@@ -111,8 +113,9 @@ void SaveAsJpeg(TForm1& form)
     if (!f)
         return;
     RequirePicture(f->Model().Picture());
-    const QString fileName = AskFileName(form, QStringLiteral("JPEG形式で保存"), QStringLiteral("jpg"),
-                                         QStringLiteral("JPG イメージファイル(*.JPG)"), true);
+    const QString fileName = AskFileName(form, QCoreApplication::translate("ExportCommands", "JPEG形式で保存"),
+                                         QStringLiteral("jpg"),
+                                         QCoreApplication::translate("ExportCommands", "JPG イメージファイル(*.JPG)"), true);
     if (fileName.isEmpty())
         return;
     TPictureExportOptions options;
@@ -127,8 +130,9 @@ void SaveAsPng(TForm1& form)
     if (!f)
         return;
     RequirePicture(f->Model().Picture());
-    const QString fileName = AskFileName(form, QStringLiteral("PNG形式で保存"), QStringLiteral("png"),
-                                         QStringLiteral("PNG イメージファイル(*.PNG)"), false);
+    const QString fileName = AskFileName(form, QCoreApplication::translate("ExportCommands", "PNG形式で保存"),
+                                         QStringLiteral("png"),
+                                         QCoreApplication::translate("ExportCommands", "PNG イメージファイル(*.PNG)"), false);
     if (fileName.isEmpty())
         return;
     // The working raster is 24 bits per pixel from its first join on, as the PNG writer takes it.

@@ -68,7 +68,7 @@ void TForm2::SetClientSize(int width, int height)
 
 QString TForm2::StatusText() const
 {
-    return QString::fromStdString(SizeStatusText(model_.Picture().Width(), model_.Picture().Height()));
+    return tr("幅 %1 , 高さ %2").arg(model_.Picture().Width()).arg(model_.Picture().Height());
 }
 
 void TForm2::UpdateRanges()

@@ -118,6 +118,7 @@ TForm1::TForm1(QWidget* parent)
     SPIs1 = CreateMainWindowSPIs();
     GraphicPreviewSwitch = [this](bool on) { SPIs1->GraphicPreview = on; };
     OpenPictureDialog1 = new TOpenPictureDialog(this);
+    OpenPictureDialog1->RasterOptions = RasterOptions();
     Panel2 = new TExportPanel;
     SavePictureDialog1 = new TPanelSaveDialog(this);
     SavePictureDialog1->ControlAlign = pdaBottom;
@@ -301,7 +302,7 @@ void TForm1::LoadAndJoin(const QString& fileName)
             if (std::optional<TBitmap> pasted = LoadClipboardRaster())
                 raster = TPictureRaster{*pasted, TBitmap()};
         } else {
-            raster = LoadFilePicture(LocalFileName(fileName));
+            raster = LoadFilePicture(LocalFileName(fileName), RasterOptions());
         }
         if (!raster)
             return;
@@ -312,6 +313,8 @@ void TForm1::LoadAndJoin(const QString& fileName)
         target->FitWindowToImage();
     });
 }
+
+TRasterOptions TForm1::RasterOptions() const { return {.AutoOrient = AutoOrient1->isChecked()}; }
 
 void TForm1::DropDst1FileDrop(const QStringList& files)
 {
@@ -457,7 +460,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 
 void TForm1::About1Click()
 {
-    ShowMessageBox(this, QStringLiteral("バージョン情報"), QStringLiteral("Gazorin　Ver. 2.3"));
+    ShowMessageBox(this, tr("バージョン情報"), tr("Gazorin　Ver. %1").arg(QStringLiteral(GAZORIN_VERSION)));
 }
 
 } // namespace gz::ui

@@ -9,6 +9,7 @@
 // another window becomes active, ShowWindowState checks the actions to show its settings.
 
 #include "join/JoinEngine.h"
+#include "join/PictureRaster.h"
 
 #include <QMainWindow>
 #include <QMargins>
@@ -79,6 +80,8 @@ private:
     // --- document windows ---
     TForm2* CreateForm2(const QString& fileName);
     void SubWindowActivated();
+    // How files and the open dialog's preview become rasters, from the モード menu's check items.
+    TRasterOptions RasterOptions() const;
     // The one place where the actions and the zoom box take a document window's settings.
     void ShowWindowState(const TForm2& form);
     void SetStatusText(const QString& text);
@@ -113,6 +116,7 @@ private:
     QActionGroup* positions_ = nullptr;  // SBpLeft, SBpCenter, SBpRight, SpeedButton1; data: TJoinPos
     QAction *SBchgLR = nullptr, *SBchgUB = nullptr, *SBautoFit = nullptr, *SpeedButton1 = nullptr;
     QAction* SeeThrough1 = nullptr; // a document window setting shown only in the モード menu
+    QAction* AutoOrient1 = nullptr; // photos turned upright; a program-wide check item without a button
 
     // --- components ---
     QMdiArea* MDIArea = nullptr;

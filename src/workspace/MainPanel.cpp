@@ -51,18 +51,18 @@ void TForm1::BuildToolPanel()
     QGridLayout* grid = nullptr;
 
     // ファイル, 編集
-    QGroupBox* file = Group(QStringLiteral("ファイル"), Panel1, grid);
+    QGroupBox* file = Group(tr("ファイル"), Panel1, grid);
     for (QAction* a : {openpicture, savejpeg, savepng})
         grid->addWidget(Button(file, a), 0, grid->count());
     column->addWidget(file);
-    QGroupBox* edit = Group(QStringLiteral("編集"), Panel1, grid);
+    QGroupBox* edit = Group(tr("編集"), Panel1, grid);
     for (QAction* a : {SBundo, SBcopy, SBpaste})
         grid->addWidget(Button(edit, a), 0, grid->count());
     column->addWidget(edit);
 
     // 連結方向: a 3 x 3 grid, the corners hidden; a double click joins a blank picture.
-    QGroupBox* direction = Group(QStringLiteral("連結方向"), Panel1, grid);
-    direction->setToolTip(QStringLiteral("ダブルクリックで空白を連結"));
+    QGroupBox* direction = Group(tr("連結方向"), Panel1, grid);
+    direction->setToolTip(tr("ダブルクリックで空白を連結"));
     const struct {
         int row, column;
     } cells[] = {{1, 1}, {0, 1}, {2, 1}, {1, 0}, {1, 2}, {0, 0}, {0, 2}, {2, 0}, {2, 2}}; // by TJoinDir
@@ -82,7 +82,7 @@ void TForm1::BuildToolPanel()
     column->addWidget(direction);
 
     // 位置・反転
-    QGroupBox* position = Group(QStringLiteral("位置・反転"), Panel1, grid);
+    QGroupBox* position = Group(tr("位置・反転"), Panel1, grid);
     grid->addWidget(Button(position, SBchgLR), 0, 0);
     grid->addWidget(Button(position, SBchgUB), 0, 1);
     grid->addWidget(Button(position, SBautoFit), 0, 2);
@@ -96,8 +96,8 @@ void TForm1::BuildToolPanel()
     column->addWidget(position);
 
     // 画面
-    QGroupBox* view = Group(QStringLiteral("画面"), Panel1, grid);
-    view->setToolTip(QStringLiteral("表示倍率"));
+    QGroupBox* view = Group(tr("画面"), Panel1, grid);
+    view->setToolTip(tr("表示倍率"));
     zoombox1 = new QComboBox(view);
     zoombox1->setObjectName(QStringLiteral("zoombox1"));
     zoombox1->setEditable(true);

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -39,6 +40,14 @@ QImage PreviewOf(const TBitmap& raster)
     return RasterToImage(preview);
 }
 
+// The descriptions the registry gives its built-in formats and our codecs, and the title of
+// the entry for all of them; those of plug-ins are shown as the plug-ins give them.
+[[maybe_unused]] const char* const FormatDescriptions[] = {
+    QT_TRANSLATE_NOOP("PictureFormats", "すべてのファイル"),     QT_TRANSLATE_NOOP("PictureFormats", "メタファイル"),
+    QT_TRANSLATE_NOOP("PictureFormats", "エンハンス メタファイル"), QT_TRANSLATE_NOOP("PictureFormats", "アイコン"),
+    QT_TRANSLATE_NOOP("PictureFormats", "ビットマップ"),         QT_TRANSLATE_NOOP("PictureFormats", "JPEG イメージファイル"),
+};
+
 } // namespace
 
 QStringList NameFiltersFromPictureFilter(const std::string& filter)
@@ -49,6 +58,7 @@ QStringList NameFiltersFromPictureFilter(const std::string& filter)
         QString label = parts[i].trimmed();
         if (const int open = label.lastIndexOf(u'('); open > 0 && label.endsWith(u')'))
             label = label.left(open).trimmed();
+        label = QCoreApplication::translate("PictureFormats", label.toUtf8().constData());
         QStringList patterns;
         for (const QString& p : parts[i + 1].split(u';', Qt::SkipEmptyParts)) {
             patterns << p.trimmed().toLower();
@@ -67,7 +77,7 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent)
     setOption(QFileDialog::DontUseNativeDialog, true);
     setFileMode(QFileDialog::ExistingFile);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setWindowTitle(QStringLiteral("開く"));
+    setWindowTitle(tr("開く"));
 
     auto* pane = new QWidget(this);
     auto* column = new QVBoxLayout(pane);

@@ -29,7 +29,7 @@ int Saturated(std::int64_t v) { return int(std::clamp<std::int64_t>(v, INT_MIN, 
 
 QString SizeCaption(int width, int height)
 {
-    return QStringLiteral("サイズ　( %1, %2 )").arg(width).arg(height);
+    return TForm3::tr("サイズ　( %1, %2 )").arg(width).arg(height);
 }
 
 // A white size x size bitmap with the picture stretched into its top-left corner, reduced by
@@ -112,7 +112,7 @@ TForm3::TForm3(QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("Form3"));
-    setWindowTitle(QStringLiteral("連結　配置ウィザード"));
+    setWindowTitle(tr("連結　配置ウィザード"));
     setModal(true);
     QFont face = font();
     face.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
@@ -121,11 +121,11 @@ TForm3::TForm3(QWidget* parent)
     setFont(face);
     setFixedSize(652, 444);
 
-    Label4 = PlacedLabel(QStringLiteral("Label4"), QStringLiteral("サイズ"), 0, 0, this);
+    Label4 = PlacedLabel(QStringLiteral("Label4"), tr("サイズ"), 0, 0, this);
     PaintBox1 = new TWizardPaintBox(*this, this);
     PaintBox1->setGeometry(0, 16, PaintBoxSize, PaintBoxSize);
     Label5 = PlacedLabel(QStringLiteral("Label5"), QStringLiteral("Label5"), 8, 424, this);
-    Label1 = PlacedLabel(QStringLiteral("Label1"), QStringLiteral("サイズ"), 440, 0, this);
+    Label1 = PlacedLabel(QStringLiteral("Label1"), tr("サイズ"), 440, 0, this);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -141,7 +141,7 @@ TForm3::TForm3(QWidget* parent)
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     TrackBar1->hide();
 
-    GroupBox1 = new QGroupBox(QStringLiteral("配置する画像の座標（左上）"), this);
+    GroupBox1 = new QGroupBox(tr("配置する画像の座標（左上）"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(448, 272, 185, 89);
     PlacedLabel(QStringLiteral("LabelX"), QStringLiteral("x"), 24, 24, GroupBox1);
@@ -153,9 +153,9 @@ TForm3::TForm3(QWidget* parent)
     Ey->setObjectName(QStringLiteral("Ey"));
     Ey->setGeometry(40, 56, 121, 20);
 
-    Button3 = PlacedButton(QStringLiteral("Button3"), QStringLiteral("更新"), {560, 368, 75, 25}, this);
-    Button1 = PlacedButton(QStringLiteral("Button1"), QStringLiteral("配置"), {448, 408, 75, 25}, this);
-    Button2 = PlacedButton(QStringLiteral("Button2"), QStringLiteral("キャンセル"), {544, 408, 75, 25}, this);
+    Button3 = PlacedButton(QStringLiteral("Button3"), tr("更新"), {560, 368, 75, 25}, this);
+    Button1 = PlacedButton(QStringLiteral("Button1"), tr("配置"), {448, 408, 75, 25}, this);
+    Button2 = PlacedButton(QStringLiteral("Button2"), tr("キャンセル"), {544, 408, 75, 25}, this);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });

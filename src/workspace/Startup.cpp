@@ -6,7 +6,6 @@
 #include "susie/SusieStartup.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
 #include <QTimer>
 
 namespace gz::ui {
@@ -51,17 +50,5 @@ TBackgroundPluginLoading::TBackgroundPluginLoading()
 }
 
 TBackgroundPluginLoading::~TBackgroundPluginLoading() { SetSPIBackgroundHooks({}); }
-
-TJapaneseQtTexts::TJapaneseQtTexts()
-{
-    if (translator_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        installed_ = QCoreApplication::installTranslator(&translator_);
-}
-
-TJapaneseQtTexts::~TJapaneseQtTexts()
-{
-    if (installed_)
-        QCoreApplication::removeTranslator(&translator_);
-}
 
 } // namespace gz::ui

@@ -2,8 +2,6 @@
 // What the program sets up before its main window and takes down after it: the picture
 // formats of the codecs, registered in the order the file dialog lists them.
 
-#include <QTranslator>
-
 namespace gz::ui {
 
 class TPictureFormatsRegistration {
@@ -26,20 +24,6 @@ public:
     ~TBackgroundPluginLoading();
     TBackgroundPluginLoading(const TBackgroundPluginLoading&) = delete;
     TBackgroundPluginLoading& operator=(const TBackgroundPluginLoading&) = delete;
-};
-
-// Qt's own texts (file dialog, message-box buttons) in Japanese like the rest of the program,
-// when the translations are installed; English otherwise. Needs the application object.
-class TJapaneseQtTexts {
-public:
-    TJapaneseQtTexts();
-    ~TJapaneseQtTexts();
-    TJapaneseQtTexts(const TJapaneseQtTexts&) = delete;
-    TJapaneseQtTexts& operator=(const TJapaneseQtTexts&) = delete;
-
-private:
-    QTranslator translator_;
-    bool installed_ = false;
 };
 
 } // namespace gz::ui

@@ -5,6 +5,7 @@
 #include "workspace/MainForm.h"
 #include "workspace/PlacementWizard.h"
 #include "workspace/Startup.h"
+#include "workspace/UserInterfaceLanguage.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -43,7 +44,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Gazorin"));
     QApplication::setWindowIcon(gz::desktop::AppIcon()); // every window of the program shows it
     QGuiApplication::setDesktopFileName(QStringLiteral("gazorin"));
-    const gz::ui::TJapaneseQtTexts qtTexts;
+    const gz::ui::TUserInterfaceLanguage language; // Japanese or English, by the locale
     const gz::ui::TBackgroundPluginLoading backgroundPlugins; // the window does not wait for Wine
 
     gz::ui::TForm1 form1;

@@ -284,12 +284,11 @@ TEST(JoinEngine, BlankJoinDoublesWithWhiteAndUndoRestores)
     EXPECT_FALSE(JoinBlank(nullptr, nullptr));
 }
 
-TEST(JoinEngine, ZoomAndStatusHelpers)
+TEST(JoinEngine, ZoomedSizesTruncate)
 {
     EXPECT_EQ(ZoomedSize(101, 33), 33);
     EXPECT_EQ(ZoomedSize(640, 800), 5120);
     EXPECT_EQ(ZoomedSize(7, 10), 0);
-    EXPECT_EQ(SizeStatusText(640, 480), "幅 640 , 高さ 480");
 }
 
 TEST(JoinEngine, RasterChangedWhileTheWizardAsksDoesNotUnsettleTheJoin)
