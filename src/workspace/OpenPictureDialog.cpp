@@ -109,7 +109,7 @@ void FitFileListColumns(QFileDialog& dialog)
     // Wide enough for typical texts of the detail columns and the places list, measured in the
     // dialog's font (sizing to the contents would measure every file of a large folder).
     const QFontMetrics metrics(dialog.font());
-    const auto room = [&](const char* sample) { return metrics.horizontalAdvance(QString::fromUtf8(sample)) + 24; };
+    const auto room = [&](const QString& sample) { return metrics.horizontalAdvance(sample) + 24; };
     if (auto* tree = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         QHeaderView* header = tree->header();
         header->resizeSection(1, room("1023.9 KiB"));
@@ -117,8 +117,12 @@ void FitFileListColumns(QFileDialog& dialog)
         header->resizeSection(3, room("31 Dec 2026 23:59"));
         header->setSectionResizeMode(0, QHeaderView::Stretch); // the names take what is left
     }
+    // The places list's widest usual entry, the whole machine, in Qt's words in the current
+    // language (named through variables, so that it stays out of the program's translations).
+    const char* const placesContext = "QFileSystemModel";
+    const char* const computer = "Computer";
     if (auto* splitter = dialog.findChild<QSplitter*>(QStringLiteral("splitter")))
-        splitter->setSizes({room("コンピューター"), dialog.width()});
+        splitter->setSizes({room(QCoreApplication::translate(placesContext, computer)), dialog.width()});
 }
 
 void SetNameCompletion(QFileDialog& dialog, bool on)

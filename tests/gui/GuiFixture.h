@@ -19,6 +19,9 @@
 #include <memory>
 #include <vector>
 
+// GoogleTest shows Qt's strings (and lists of them) as text.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
 namespace gz::test {
 
 struct TCaughtBox {

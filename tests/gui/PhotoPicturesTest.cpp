@@ -100,6 +100,34 @@ TEST_F(GuiTest, DroppedPhotosArriveUprightAndTransparentPartsWhite)
     EXPECT_TRUE(boxes_.empty());
 }
 
+// The モード menu's check item, on at start: photos opened while it is off stay as stored, and
+// the open dialog's preview follows it.
+TEST_F(GuiTest, AutoRotateItemKeepsPhotosAsStoredWhileOff)
+{
+    const Bytes file = JpegFile(NoiseBitmap(32, 24, 9), {6});
+    const QString phone = Write(Path("phone.jpg"), file);
+    int w = 0, h = 0;
+    const Bytes samples = JpegSamples(file, false, w, h);
+    const TBitmap stored = BitmapFromBgr(w, h, samples);
+    auto* dialog = Named<ui::TOpenPictureDialog>("OpenPictureDialog1");
+    EXPECT_TRUE(Down("AutoOrient1"));
+
+    ChooseMenu(*form_, {"モード(&M)", "画像の向きを自動補正"});
+    EXPECT_FALSE(Down("AutoOrient1"));
+    ASSERT_TRUE(Open(phone));
+    EXPECT_EQ(FirstDifference(Active()->Model().Picture(), stored), "");
+    dialog->ShowPreview(phone);
+    EXPECT_EQ(dialog->PreviewSize()->text(), "32 x 24");
+
+    ChooseMenu(*form_, {"モード(&M)", "画像の向きを自動補正"});
+    EXPECT_TRUE(Down("AutoOrient1"));
+    ASSERT_TRUE(Open(phone));
+    EXPECT_EQ(FirstDifference(Active()->Model().Picture(), TurnedByTag(stored, 6)), "");
+    dialog->ShowPreview(phone);
+    EXPECT_EQ(dialog->PreviewSize()->text(), "24 x 32");
+    EXPECT_TRUE(boxes_.empty());
+}
+
 TEST_F(GuiTest, OpenDialogPreviewIsUprightAndWhiteWhereTransparent)
 {
     ui::TOpenPictureDialog* dialog = Named<ui::TOpenPictureDialog>("OpenPictureDialog1");
