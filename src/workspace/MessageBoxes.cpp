@@ -28,7 +28,22 @@ const char* const CoreMessages[] = {
     QT_TRANSLATE_NOOP("ErrorBox", "TSPIs は複数生成できません"),
 };
 
-QString Translated(const QString& message)
+void Show(QWidget* parent, TMessageKind kind, const QString& caption, const QString& text)
+{
+    if (Hook()) {
+        Hook()(kind, caption, text);
+        return;
+    }
+    QMessageBox box(kind == TMessageKind::Error ? QMessageBox::Critical : QMessageBox::Information, caption, text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+} // namespace
+
+void SetMessageBoxHook(TMessageBoxHook hook) { Hook() = std::move(hook); }
+
+QString ErrorBoxText(const QString& message)
 {
     static const QRegularExpression marker(QStringLiteral("%[12]"));
     for (const char* pattern : CoreMessages) {
@@ -58,24 +73,9 @@ QString Translated(const QString& message)
     return message;
 }
 
-void Show(QWidget* parent, TMessageKind kind, const QString& caption, const QString& text)
-{
-    if (Hook()) {
-        Hook()(kind, caption, text);
-        return;
-    }
-    QMessageBox box(kind == TMessageKind::Error ? QMessageBox::Critical : QMessageBox::Information, caption, text,
-                    QMessageBox::Ok, parent);
-    box.exec();
-}
-
-} // namespace
-
-void SetMessageBoxHook(TMessageBoxHook hook) { Hook() = std::move(hook); }
-
 void ShowErrorBox(QWidget* parent, const QString& message)
 {
-    Show(parent, TMessageKind::Error, QApplication::applicationDisplayName(), Translated(message));
+    Show(parent, TMessageKind::Error, QApplication::applicationDisplayName(), ErrorBoxText(message));
 }
 
 void ShowMessageBox(QWidget* parent, const QString& caption, const QString& text)

@@ -19,7 +19,10 @@ using TMessageBoxHook = std::function<void(TMessageKind kind, const QString& cap
 // Replaces the real boxes by hook; an empty hook brings the real boxes back.
 void SetMessageBoxHook(TMessageBoxHook hook);
 
+// Shows message in the error box; the core's Japanese messages appear in the user interface's
+// language (ErrorBoxText).
 void ShowErrorBox(QWidget* parent, const QString& message);
+QString ErrorBoxText(const QString& message);
 void ShowMessageBox(QWidget* parent, const QString& caption, const QString& text);
 
 // Runs command; an exception that leaves it ends the command and is shown in the error box.

@@ -7,6 +7,7 @@
 #include "GuiFixture.h"
 
 #include "support/Rasters.h"
+#include "susie/SPIs.h"
 #include "workspace/ExportCommands.h"
 #include "workspace/PanelDialog.h"
 #include "workspace/PlacementWizard.h"
@@ -210,6 +211,20 @@ TEST_F(LanguageTest, StatusLineAboutBoxAndErrorTexts)
     EXPECT_EQ(boxes_[3].text, Say("保存する画像がありません", "There is no picture to save"));
     for (std::size_t i = 1; i < boxes_.size(); ++i)
         EXPECT_EQ(boxes_[i].caption, "Gazorin");
+}
+
+// The core's own messages keep their Japanese for gazorin-cli; the error box translates them,
+// with their file and function names.
+TEST_F(LanguageTest, CoreMessagesInTheErrorBox)
+{
+    const auto shown = [](const std::exception& e) { return ui::ErrorBoxText(QString::fromUtf8(e.what())); };
+    EXPECT_EQ(shown(ESPIFOpenErrorSPI("/p/x.spi")),
+              Say("/p/x.spi:Susie Pluginがロードできませんでした", "/p/x.spi: the Susie plug-in could not be loaded"));
+    EXPECT_EQ(shown(ESPIInvalidAPI("GetPicture", "/p/%1.spi")),
+              Say("GetPictureは[/p/%1.spi]では使えないSusie Plugin APIです",
+                  "GetPicture is a Susie plug-in function that [/p/%1.spi] does not provide"));
+    EXPECT_EQ(shown(ESPIDupCreateSPIs()), Say("TSPIs は複数生成できません", "Only one plug-in host can be created"));
+    EXPECT_EQ(ui::ErrorBoxText("PNG LoadStream: Not PNG Format"), "PNG LoadStream: Not PNG Format");
 }
 
 TEST_F(LanguageTest, OpenDialogWithQtsOwnTexts)
