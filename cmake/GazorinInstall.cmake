@@ -27,6 +27,9 @@ foreach(program ${programs})
   install(FILES ${link} DESTINATION ${CMAKE_INSTALL_BINDIR})
 endforeach()
 
+# The desktop program's translations are built into it (src/workspace/CMakeLists.txt): nothing
+# to install for them.
+
 # The header plug-in authors build against.
 install(FILES ${PROJECT_SOURCE_DIR}/plugins/include/susie_plugin.h
               ${PROJECT_SOURCE_DIR}/plugins/include/susie_plugin_windows.h

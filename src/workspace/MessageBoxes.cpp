@@ -91,7 +91,7 @@ bool RunCommand(QWidget* parent, const std::function<void()>& command)
     } catch (const EAbort&) {
         return false;
     } catch (const std::bad_alloc&) {
-        ShowErrorBox(parent, QCoreApplication::translate("ErrorBox", "メモリが足りません"));
+        ShowErrorBox(parent, QStringLiteral("Out of memory"));
     } catch (const std::exception& e) {
         ShowErrorBox(parent, QString::fromUtf8(e.what()));
     }

@@ -19,10 +19,6 @@
         <source>TSPIs は複数生成できません</source>
         <translation>Only one plug-in host can be created</translation>
     </message>
-    <message>
-        <source>メモリが足りません</source>
-        <translation>Out of memory</translation>
-    </message>
 </context>
 <context>
     <name>ExportCommands</name>
