@@ -36,55 +36,58 @@ TImageDocument Document(const TBitmap& picture, int dir, int pos = jpStart, int 
     return doc;
 }
 
-// The join written step by step the long way: full-size canvas, old raster drawn with the
-// canvas, new picture mirrored pixel by pixel, then laid in with BlendDraw.
-TABitmap ReferenceJoin(const TImageDocument& doc, const TBitmap& picture, const TRect* custom)
+// An independent model of the join, worked out one axis at a time instead of one direction at
+// a time: along the joined axis the pictures are stacked (or, keeping the size, the new one is
+// laid at the near or far edge), across it the old picture sits at the start and the new one
+// where the position says. Each canvas pixel is then looked up on its own.
+struct TSpan {
+    int canvas, oldAt, newAt;
+};
+
+TSpan Stacked(int oldLen, int newLen, bool newFirst, bool keep)
+{
+    if (keep)
+        return {oldLen, 0, newFirst ? 0 : oldLen - newLen};
+    return newFirst ? TSpan{oldLen + newLen, newLen, 0} : TSpan{oldLen + newLen, 0, oldLen};
+}
+
+TSpan Across(int oldLen, int newLen, int pos, bool keep)
+{
+    const int canvas = keep ? oldLen : std::max(oldLen, newLen);
+    const int at = pos == jpCenter ? canvas / 2 - newLen / 2 : pos == jpEnd ? canvas - newLen : 0;
+    return {canvas, 0, at};
+}
+
+TABitmap ModelJoin(const TImageDocument& doc, const TBitmap& picture)
 {
     const TABitmap& o = doc.workBmp;
     const int ow = o.Width(), oh = o.Height(), nw = picture.Width(), nh = picture.Height();
     const bool keep = doc.keepSize == 1;
-    int cw = nw, ch = nh;
-    if (keep)
-        cw = ow, ch = oh;
-    else if (doc.joinDir == jdUp || doc.joinDir == jdDown)
-        cw = std::max(ow, nw), ch = oh + nh;
-    else if (doc.joinDir == jdLeft || doc.joinDir == jdRight)
-        cw = ow + nw, ch = std::max(oh, nh);
-    TABitmap canvas(cw, ch);
-    TRect r{0, 0, nw, nh};
-    switch (doc.joinDir) {
-    case jdUp: canvas.Canvas().Draw(0, keep ? 0 : nh, o); break;
-    case jdDown:
-        canvas.Canvas().Draw(0, 0, o);
-        r = keep ? TRect{0, oh - nh, nw, oh} : TRect{0, oh, nw, oh + nh};
-        break;
-    case jdLeft: canvas.Canvas().Draw(keep ? 0 : nw, 0, o); break;
-    case jdRight:
-        canvas.Canvas().Draw(0, 0, o);
-        r = keep ? TRect{ow - nw, 0, ow, nh} : TRect{ow, 0, ow + nw, nh};
-        break;
-    }
     const bool vertical = doc.joinDir == jdUp || doc.joinDir == jdDown;
-    const bool horizontal = doc.joinDir == jdLeft || doc.joinDir == jdRight;
-    if (doc.joinPos == jpCenter && vertical)
-        r.Left = cw / 2 - nw / 2;
-    if (doc.joinPos == jpCenter && horizontal)
-        r.Top = ch / 2 - nh / 2;
-    if (doc.joinPos == jpEnd && vertical)
-        r.Left = cw - nw;
-    if (doc.joinPos == jpEnd && horizontal)
-        r.Top = ch - nh;
-    if (custom)
-        r = *custom;
-    TABitmap placed(nw, nh);
-    for (int y = 0; y < nh; ++y)
-        for (int x = 0; x < nw; ++x) {
-            const int sx = (doc.flips & flipLR) ? nw - 1 - x : x;
-            const int sy = (doc.flips & flipUB) ? nh - 1 - y : y;
-            placed.SetPixel(x, y, picture.Pixel(sx, sy));
+    const bool newFirst = doc.joinDir == jdUp || doc.joinDir == jdLeft;
+    TSpan xs{keep ? ow : nw, 0, 0}, ys{keep ? oh : nh, 0, 0};
+    if (doc.joinDir != jdNew) {
+        xs = vertical ? Across(ow, nw, doc.joinPos, keep) : Stacked(ow, nw, newFirst, keep);
+        ys = vertical ? Stacked(oh, nh, newFirst, keep) : Across(oh, nh, doc.joinPos, keep);
+    }
+    TABitmap result(xs.canvas, ys.canvas);
+    for (int y = 0; y < ys.canvas; ++y)
+        for (int x = 0; x < xs.canvas; ++x) {
+            TColor under = clWhite;
+            const int ox = x - xs.oldAt, oy = y - ys.oldAt;
+            if (doc.joinDir != jdNew && ox < ow && oy < oh && ox >= 0 && oy >= 0)
+                under = o.Pixel(ox, oy);
+            TColor c = under;
+            const int px = x - xs.newAt, py = y - ys.newAt;
+            if (px >= 0 && py >= 0 && px < nw && py < nh) {
+                const TColor n = picture.Pixel((doc.flips & flipLR) ? nw - 1 - px : px,
+                                               (doc.flips & flipUB) ? nh - 1 - py : py);
+                c = 0;
+                for (int shift : {0, 8, 16}) // each channel: (255 * new + under) / 256
+                    c |= TColor(((255 * ((n >> shift) & 0xFF) + ((under >> shift) & 0xFF)) >> 8) << shift);
+            }
+            result.SetPixel(x, y, c);
         }
-    TABitmap result(canvas);
-    BlendDraw(placed, r.Left, r.Top, nw, nh, result, 255);
     return result;
 }
 
@@ -107,7 +110,7 @@ private:
 
 } // namespace
 
-TEST(JoinEngine, MatchesTheStepByStepJoinForEverySetting)
+TEST(JoinEngine, MatchesAnIndependentModelForEverySetting)
 {
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> size(1, 23);
@@ -120,7 +123,7 @@ TEST(JoinEngine, MatchesTheStepByStepJoinForEverySetting)
                         const TBitmap old = NoiseBitmap(size(rng), size(rng), std::uint32_t(rng()));
                         const TBitmap pic = NoiseBitmap(size(rng), size(rng), std::uint32_t(rng()));
                         TImageDocument doc = Document(old, dir, pos, keep, flips);
-                        const TABitmap want = ReferenceJoin(doc, pic, nullptr);
+                        const TABitmap want = ModelJoin(doc, pic);
                         ASSERT_TRUE(JoinPicture(doc, pic, nullptr));
                         ASSERT_EQ(FirstDifference(doc.workBmp, want), "")
                             << "dir " << dir << " keep " << keep << " pos " << pos << " flips " << flips << " old "
@@ -157,6 +160,36 @@ TEST(JoinEngine, GrowingJoinsPlaceBothPicturesAndFillTheRestWhite)
     EXPECT_EQ(doc.workBmp.Pixel(0, 0), clBlack);
     EXPECT_EQ(doc.workBmp.Pixel(50, 0), clWhite);
     EXPECT_EQ(doc.workBmp.Pixel(0, 40), RGBColor(1, 2, 3));
+}
+
+TEST(JoinEngine, PlacesBothPicturesWhereWorkedOutByHand)
+{
+    // A grey 10 x 6 picture, then a black 4 x 3 one (black lands unchanged on anything).
+    struct Case {
+        int dir, pos, keep;
+        int canvasW, canvasH, oldX, oldY, newX, newY; // oldX < 0: the old picture is dropped
+    };
+    const Case cases[] = {
+        {jdUp, jpStart, 0, 10, 9, 0, 3, 0, 0},   {jdDown, jpEnd, 0, 10, 9, 0, 0, 6, 6},
+        {jdLeft, jpCenter, 0, 14, 6, 4, 0, 0, 2}, {jdRight, jpEnd, 0, 14, 6, 0, 0, 10, 3},
+        {jdRight, jpStart, 1, 10, 6, 0, 0, 6, 0}, {jdDown, jpCenter, 1, 10, 6, 0, 0, 3, 3},
+        {jdLeft, jpEnd, 1, 10, 6, 0, 0, 0, 3},    {jdUp, jpEnd, 1, 10, 6, 0, 0, 6, 0},
+        {jdNew, jpEnd, 0, 4, 3, -1, 0, 0, 0},     {jdNew, jpCenter, 1, 10, 6, -1, 0, 0, 0},
+    };
+    const TColor grey = RGBColor(200, 200, 200);
+    for (const Case& c : cases) {
+        TImageDocument doc = Document(Solid(10, 6, grey), c.dir, c.pos, c.keep);
+        ASSERT_TRUE(JoinPicture(doc, Solid(4, 3, clBlack), nullptr));
+        const auto inside = [](int x, int y, int left, int top, int w, int h) {
+            return x >= left && y >= top && x < left + w && y < top + h;
+        };
+        const TBitmap want = MakeBitmap(c.canvasW, c.canvasH, [&](int x, int y) {
+            if (inside(x, y, c.newX, c.newY, 4, 3))
+                return clBlack;
+            return c.oldX >= 0 && inside(x, y, c.oldX, c.oldY, 10, 6) ? grey : clWhite;
+        });
+        EXPECT_EQ(FirstDifference(doc.workBmp, want), "") << "dir " << c.dir << " pos " << c.pos << " keep " << c.keep;
+    }
 }
 
 TEST(JoinEngine, CentreRoundsEachHalfDown)
