@@ -7,6 +7,10 @@ namespace gz {
 
 enum TJoinDir { jdNew, jdUp, jdDown, jdLeft, jdRight, jdUpLeft, jdUpRight, jdDownLeft, jdDownRight };
 enum TJoinPos { jpStart, jpCenter, jpEnd, jpCustom };
+// The keepSize setting: the join grows the canvas to hold both pictures, or the canvas keeps
+// the working raster's size and the new picture is laid over it.
+enum class TSizeMode { smGrow, smKeep };
+using enum TSizeMode;
 
 // Bits of the flips setting.
 constexpr int flipLR = 1; // mirror the new picture left-right

@@ -25,17 +25,17 @@ public:
     bool IsEmpty() const { return document_.workBmp.Height() < 1; }
 
     int Zoom() const { return document_.zoom; }
-    int JoinDir() const { return document_.joinDir; }
-    int JoinPos() const { return document_.joinPos; }
+    TJoinDir JoinDir() const { return TJoinDir(document_.joinDir); }
+    TJoinPos JoinPos() const { return TJoinPos(document_.joinPos); }
     int Flips() const { return document_.flips; }
-    int KeepSize() const { return document_.keepSize; }
+    TSizeMode KeepSize() const { return TSizeMode(document_.keepSize); }
     bool SeeThrough() const { return document_.seeThrough; }
 
     void SetZoom(int zoom) { Set(document_.zoom, zoom); }
-    void SetJoinDir(int dir) { Set(document_.joinDir, dir); }
-    void SetJoinPos(int pos) { Set(document_.joinPos, pos); }
+    void SetJoinDir(TJoinDir dir) { Set(document_.joinDir, dir); }
+    void SetJoinPos(TJoinPos pos) { Set(document_.joinPos, pos); }
     void SetFlips(int flips) { Set(document_.flips, flips); }
-    void SetKeepSize(int keepSize) { Set(document_.keepSize, keepSize); }
+    void SetKeepSize(TSizeMode mode) { Set(document_.keepSize, int(mode)); }
     void SetSeeThrough(bool on) { Set(document_.seeThrough, on); }
 
     // The join engine's operations; each returns whether the picture changed, and then says so.

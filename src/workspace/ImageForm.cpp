@@ -152,7 +152,7 @@ void TForm2::PaintBox1MouseDown(Qt::MouseButton button, QPoint visiblePos)
     // The zones lie along the edges of the visible part, wherever the picture is scrolled.
     const int x = visiblePos.x(), y = visiblePos.y();
     const QSize visible = PaintBox1()->size();
-    int dir = model_.JoinDir();
+    TJoinDir dir = model_.JoinDir();
     if (y < 20)
         dir = jdUp;
     if (x < 20)

@@ -118,7 +118,7 @@ void TForm1::CreateActions()
          {"SBBottomLeft", "", "", TGlyph::DownLeft, jdDownLeft},
          {"SBBottomRight", "", "", TGlyph::DownRight, jdDownRight}});
     for (QAction* a : directions_->actions())
-        connect(a, &QAction::triggered, this, [this, dir = a->data().toInt()] { SBNormalClick(dir); });
+        connect(a, &QAction::triggered, this, [this, dir = TJoinDir(a->data().toInt())] { SBNormalClick(dir); });
 
     // 連結位置: start, centre, end, and the custom position, which needs a canvas of fixed size.
     positions_ = MakeGroup(
@@ -131,7 +131,7 @@ void TForm1::CreateActions()
           TGlyph::AlignEnd, jpEnd},
          {"SpeedButton1", QT_TRANSLATE_NOOP("JoinPosition", "Custom(&C)"), "", TGlyph::AlignStart, jpCustom}});
     for (QAction* a : positions_->actions())
-        connect(a, &QAction::triggered, this, [this, pos = a->data().toInt()] { SBpLeftClick(pos); });
+        connect(a, &QAction::triggered, this, [this, pos = TJoinPos(a->data().toInt())] { SBpLeftClick(pos); });
     SpeedButton1 = positions_->actions().constLast();
     SpeedButton1->setIcon(QIcon());
     SpeedButton1->setIconText(QCoreApplication::translate("JoinPosition", "custom"));
@@ -175,7 +175,7 @@ void TForm1::BuildMenus()
 
     QMenu* mode = bar->addMenu(tr("モード(&M)"));
     QMenu* direction = mode->addMenu(tr("連結方向(&A)"));
-    direction->addActions(directions_->actions().mid(0, jdRight + 1));
+    direction->addActions(directions_->actions().mid(0, int(jdRight) + 1));
     QMenu* position = mode->addMenu(tr("連結位置(&P)"));
     position->addActions(positions_->actions());
     mode->addActions({SBchgLR, SBchgUB, SBautoFit});

@@ -251,15 +251,15 @@ void TForm1::ShowWindowState(const TForm2& form)
     // Checking an action shows it in its menu item and on its button; no command runs.
     const TDocumentModel& m = form.Model();
     for (QAction* a : directions_->actions())
-        if (a->data().toInt() == m.JoinDir())
+        if (TJoinDir(a->data().toInt()) == m.JoinDir())
             a->setChecked(true);
     for (QAction* a : positions_->actions())
-        if (a->data().toInt() == m.JoinPos() && m.JoinPos() != jpCustom)
+        if (TJoinPos(a->data().toInt()) == m.JoinPos() && m.JoinPos() != jpCustom)
             a->setChecked(true);
     SBchgLR->setChecked(m.Flips() & flipLR);
     SBchgUB->setChecked(m.Flips() & flipUB);
     ShowZoom(m.Zoom());
-    SBautoFit->setChecked(m.KeepSize() == 0);
+    SBautoFit->setChecked(m.KeepSize() == smGrow);
     SeeThrough1->setChecked(m.SeeThrough());
 }
 
@@ -342,13 +342,13 @@ void TForm1::Paste1Click() { LoadAndJoin(QString()); }
 
 // ---------------------------------------------------------------- window settings
 
-void TForm1::SBNormalClick(int dir)
+void TForm1::SBNormalClick(TJoinDir dir)
 {
     if (TForm2* f = ActiveForm2())
         f->Model().SetJoinDir(dir);
 }
 
-void TForm1::SBNormalDblClick(int dir)
+void TForm1::SBNormalDblClick(TJoinDir dir)
 {
     SBNormalClick(dir);
     TForm2* f = ActiveForm2();
@@ -361,7 +361,7 @@ void TForm1::SBNormalDblClick(int dir)
     });
 }
 
-void TForm1::SBpLeftClick(int pos)
+void TForm1::SBpLeftClick(TJoinPos pos)
 {
     if (TForm2* f = ActiveForm2())
         f->Model().SetJoinPos(pos);
@@ -377,7 +377,7 @@ void TForm1::SBautoFitClick()
 {
     const bool grow = SBautoFit->isChecked();
     if (TForm2* f = ActiveForm2())
-        f->Model().SetKeepSize(grow ? 0 : 1);
+        f->Model().SetKeepSize(grow ? smGrow : smKeep);
     SpeedButton1->setEnabled(!grow);
     // The position falls back to the start either way; the panel shows it.
     positions_->actions().constFirst()->setChecked(true);

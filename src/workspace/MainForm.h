@@ -90,9 +90,9 @@ private:
     void DropToolFocus();
 
     // --- commands ---
-    void SBNormalClick(int dir);
-    void SBNormalDblClick(int dir);
-    void SBpLeftClick(int pos);
+    void SBNormalClick(TJoinDir dir);
+    void SBNormalDblClick(TJoinDir dir);
+    void SBpLeftClick(TJoinPos pos);
     void SBchgUBClick();
     void SBautoFitClick();
     void SeeThrough1Click();

@@ -67,9 +67,10 @@ void TForm1::BuildToolPanel()
         int row, column;
     } cells[] = {{1, 1}, {0, 1}, {2, 1}, {1, 0}, {1, 2}, {0, 0}, {0, 2}, {2, 0}, {2, 2}}; // by TJoinDir
     for (QAction* a : directions_->actions()) {
-        const int dir = a->data().toInt();
+        const int tag = a->data().toInt();
+        const auto dir = TJoinDir(tag);
         TSpeedButton* b = Button(direction, a);
-        grid->addWidget(b, cells[dir].row, cells[dir].column);
+        grid->addWidget(b, cells[tag].row, cells[tag].column);
         connect(b, &TSpeedButton::doubleClicked, this, [this, dir] { SBNormalDblClick(dir); });
         if (dir > jdRight)
             b->hide();
@@ -86,8 +87,8 @@ void TForm1::BuildToolPanel()
     grid->addWidget(Button(position, SBchgLR), 0, 0);
     grid->addWidget(Button(position, SBchgUB), 0, 1);
     grid->addWidget(Button(position, SBautoFit), 0, 2);
-    for (int pos = jpStart; pos <= jpEnd; ++pos)
-        grid->addWidget(Button(position, positions_->actions().at(pos)), 1, pos);
+    for (int column = 0; column < 3; ++column) // start, centre, end
+        grid->addWidget(Button(position, positions_->actions().at(column)), 1, column);
     auto* custom = new TSpeedButton(SpeedButton1, position);
     custom->setToolButtonStyle(Qt::ToolButtonTextOnly);
     custom->setFixedHeight(22);

@@ -109,7 +109,7 @@ TEST_F(GuiTest, PanelFollowsTheActiveWindow)
     first->Model().SetJoinDir(jdLeft);
     first->Model().SetJoinPos(jpEnd);
     first->Model().SetFlips(flipLR);
-    first->Model().SetKeepSize(1);
+    first->Model().SetKeepSize(smKeep);
     first->Model().SetZoom(50);
     Click(first->PaintBox1(), QPoint(5, 5));
     EXPECT_EQ(PanelShows(), "SBLeft SBpRight SBchgLR 50");
@@ -134,14 +134,14 @@ TEST_F(GuiTest, CanvasModeAndMenuItemsStayInStep)
     ASSERT_TRUE(Open(WriteBmp("a.bmp", MakeBitmap(10, 10, Red))));
     Click(Button("SBpCenter"));
     Click(Button("SBautoFit")); // released: overlay mode
-    EXPECT_EQ(Active()->Model().KeepSize(), 1);
+    EXPECT_EQ(Active()->Model().KeepSize(), smKeep);
     EXPECT_EQ(Active()->Model().JoinPos(), jpStart);
     EXPECT_FALSE(Down("SBautoFit"));
     EXPECT_TRUE(Button("SpeedButton1")->isEnabled());
 
     ChooseMenu(*form_, {"モード(&M)", "挿入(&I)"}); // back to growing
     EXPECT_TRUE(Down("SBautoFit"));
-    EXPECT_EQ(Active()->Model().KeepSize(), 0);
+    EXPECT_EQ(Active()->Model().KeepSize(), smGrow);
     EXPECT_FALSE(Button("SpeedButton1")->isEnabled());
 
     ChooseMenu(*form_, {"モード(&M)", "左右反転(&H)"});
