@@ -46,6 +46,9 @@ enum TColorType : std::uint8_t {
     ctGrey = 0, ctRGB = 2, ctPalette = 3, ctGreyAlpha = 4, ctRGBAlpha = 6
 };
 
+// Filter types of a row (its first byte in the image data).
+enum TFilterType : std::uint8_t { ftNone = 0, ftSub = 1, ftUp = 2, ftAverage = 3, ftPaeth = 4 };
+
 // Text of the Software tEXt chunk and the private chunk's tag.
 inline constexpr char kSoftwareKeyword[] = "Software";
 inline constexpr char kSoftwareText[] = "KroPNG ver 3.4";

@@ -143,7 +143,7 @@ std::uint8_t TKroPNGReadStream::SampleByte(std::uint16_t value) const
         return std::uint8_t(value >> 8);
     // Grey levels below 8 bits are widened to the grey palette's level, so the colour matches
     // the pixels it stands for.
-    if (baseType_ == 0 && depth_ < 8 && depth_ > 0) {
+    if (baseType_ == ctGrey && depth_ < 8 && depth_ > 0) {
         const unsigned top = (1u << depth_) - 1;
         if (value <= top)
             return std::uint8_t(value * 255 / top);
@@ -165,7 +165,8 @@ void TKroPNGReadStream::ResetResults()
     chunkLeft_ = 0;
     headerSeen_ = paletteSeen_ = imageDone_ = privateSeen_ = endSeen_ = false;
     alpha_ = false;
-    baseType_ = depth_ = conversion_ = 0;
+    baseType_ = ctGrey;
+    depth_ = conversion_ = 0;
     width_ = height_ = 0;
     transparencyPending_ = needMask_ = maskPrepared_ = false;
     imageReached_ = false;
@@ -246,7 +247,7 @@ void TKroPNGReadStream::HandleChunk(std::uint32_t type)
         ReadHeader();
         break;
     case kPLTE:
-        if (beforePalette && (baseType_ == 2 || baseType_ == 3))
+        if (beforePalette && (baseType_ == ctRGB || baseType_ == ctPalette))
             ReadPalette();
         break;
     case ktRNS:
@@ -262,7 +263,7 @@ void TKroPNGReadStream::HandleChunk(std::uint32_t type)
             gamma_ = double(ChunkU32()) / 100000.0;
         break;
     case ksBIT:
-        if (beforePalette && (baseType_ == 2 || baseType_ == 3))
+        if (beforePalette && (baseType_ == ctRGB || baseType_ == ctPalette))
             ReadSignificantBits();
         break;
     case kpHYs:
@@ -332,7 +333,7 @@ void TKroPNGReadStream::ReadHeader()
     if (colorType == 1 || colorType == 5 || colorType == 7)
         throw EKroPNG(kMsgColorType);
     alpha_ = (colorType & 4) != 0;
-    baseType_ = alpha_ ? (colorType & 3) : colorType;
+    baseType_ = TColorType(alpha_ ? (colorType & 3) : colorType);
     if (ChunkU8() > 1)
         throw EKroPNG(kMsgCompression);
     if (ChunkU8() > 1)
@@ -347,9 +348,9 @@ void TKroPNGReadStream::ReadHeader()
     width_ = int(width);
     height_ = int(height);
     headerSeen_ = true;
-    grayScale_ = baseType_ == 0;
+    grayScale_ = baseType_ == ctGrey;
     hasAlpha_ = alpha_;
-    fileBits_ = baseType_ == 2 ? 3 * depth_ : depth_;
+    fileBits_ = baseType_ == ctRGB ? 3 * depth_ : depth_;
 }
 
 void TKroPNGReadStream::ReadPalette()
@@ -369,10 +370,10 @@ void TKroPNGReadStream::ReadPalette()
 
 void TKroPNGReadStream::ReadTransparency()
 {
-    if (baseType_ == 0) {
+    if (baseType_ == ctGrey) {
         const std::uint8_t v = SampleByte(ChunkU16());
         transparentColor_ = std::int32_t(v) * 0x010101;
-    } else if (baseType_ == 2) {
+    } else if (baseType_ == ctRGB) {
         const std::uint8_t r = SampleByte(ChunkU16());
         const std::uint8_t g = SampleByte(ChunkU16());
         const std::uint8_t b = SampleByte(ChunkU16());
@@ -390,10 +391,10 @@ void TKroPNGReadStream::ReadTransparency()
 
 void TKroPNGReadStream::ReadBackground()
 {
-    if (baseType_ == 0) {
+    if (baseType_ == ctGrey) {
         const std::uint8_t v = SampleByte(ChunkU16());
         backgroundColor_ = std::int32_t(v) * 0x010101;
-    } else if (baseType_ == 2) {
+    } else if (baseType_ == ctRGB) {
         const std::uint8_t r = SampleByte(ChunkU16());
         const std::uint8_t g = SampleByte(ChunkU16());
         const std::uint8_t b = SampleByte(ChunkU16());
@@ -406,7 +407,7 @@ void TKroPNGReadStream::ReadBackground()
 void TKroPNGReadStream::ReadSignificantBits()
 {
     const std::uint8_t r = ChunkU8(), g = ChunkU8(), b = ChunkU8();
-    const std::uint8_t a = (baseType_ == 2 && alpha_) ? ChunkU8() : 0;
+    const std::uint8_t a = (baseType_ == ctRGB && alpha_) ? ChunkU8() : 0;
     significantBits_ = SignificantBitsValue(r, g, b, a);
 }
 
@@ -491,7 +492,7 @@ void TKroPNGReadStream::ChooseOutputFormat()
     using namespace pngrows;
     int greyEntries = 0;
     switch (baseType_) {
-    case 0:
+    case ctGrey:
         if (depth_ != 1 && depth_ != 2 && depth_ != 4 && depth_ != 8 && depth_ != 16)
             throw EKroPNG(kMsgGreyBitdepth);
         if (alpha_) {
@@ -505,7 +506,7 @@ void TKroPNGReadStream::ChooseOutputFormat()
         }
         greyEntries = depth_ >= 8 ? 256 : 1 << depth_;
         break;
-    case 2: {
+    case ctRGB: {
         if (depth_ != 8 && depth_ != 16)
             throw EKroPNG(kMsgBitDepth);
         const std::uint8_t r = SignificantRed(significantBits_), g = SignificantGreen(significantBits_),
@@ -642,7 +643,7 @@ void TKroPNGReadStream::StartDecoder(TDecoder& d)
     ChooseOutputFormat();
     if (transparencyPending_)
         ResolvePaletteTransparency();
-    const int samples = baseType_ == 2 ? (alpha_ ? 4 : 3) : (alpha_ ? 2 : 1);
+    const int samples = baseType_ == ctRGB ? (alpha_ ? 4 : 3) : (alpha_ ? 2 : 1);
     d.pixelBits = depth_ * samples;
     d.filterDistance = std::size_t(std::max(1, d.pixelBits / 8));
     const bool interlaced = interlace_ == 1;

@@ -138,7 +138,7 @@ private:
     std::int64_t chunkLeft_ = 0;
     bool headerSeen_ = false, paletteSeen_ = false, imageDone_ = false, privateSeen_ = false, endSeen_ = false;
     bool alpha_ = false;
-    int baseType_ = 0; // 0 grey, 2 colour, 3 palette
+    png::TColorType baseType_ = png::ctGrey; // without the alpha bit: grey, RGB or palette
     int depth_ = 0;
     int conversion_ = 0;
     bool transparencyPending_ = false;

@@ -1,5 +1,7 @@
 #include "png/PngReaderRows.h"
 
+#include "png/PngFormat.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -58,14 +60,14 @@ template <std::size_t B>
 bool UnfilterFirstRow(std::uint8_t filter, std::uint8_t* row, std::size_t n)
 {
     switch (filter) {
-    case 0:
-    case 2:
+    case png::ftNone:
+    case png::ftUp:
         return true;
-    case 1:
-    case 4:
+    case png::ftSub:
+    case png::ftPaeth:
         SubRow<B>(row, n);
         return true;
-    case 3:
+    case png::ftAverage:
         for (std::size_t i = B; i < n; ++i)
             row[i] = std::uint8_t(row[i] + (row[i - B] >> 1));
         return true;
@@ -80,11 +82,11 @@ bool UnfilterBpp(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* pre
     if (!prev)
         return UnfilterFirstRow<B>(filter, row, n);
     switch (filter) {
-    case 0: return true;
-    case 1: SubRow<B>(row, n); return true;
-    case 2: UpRow(row, prev, n); return true;
-    case 3: AverageRow<B>(row, prev, n); return true;
-    case 4: PaethRow<B>(row, prev, n); return true;
+    case png::ftNone: return true;
+    case png::ftSub: SubRow<B>(row, n); return true;
+    case png::ftUp: UpRow(row, prev, n); return true;
+    case png::ftAverage: AverageRow<B>(row, prev, n); return true;
+    case png::ftPaeth: PaethRow<B>(row, prev, n); return true;
     default: return false;
     }
 }

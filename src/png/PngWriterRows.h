@@ -2,6 +2,8 @@
 // Conversion of one source scan line (and mask line) into a raw PNG row, and the row filters
 // with the scoring of the adaptive choice.
 
+#include "png/PngFormat.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -19,9 +21,6 @@ struct TRowConverter {
     void Convert(const std::uint8_t* src, const std::uint8_t* mask, int first, int step, int count,
                  std::uint8_t* out) const;
 };
-
-// Filter types of the PNG format.
-enum TFilterType : std::uint8_t { ftNone = 0, ftSub = 1, ftUp = 2, ftAverage = 3, ftPaeth = 4 };
 
 // out[0] = type, out[1..len] = filtered bytes of raw against prev (the row above, zeros at the
 // top of a pass); bpp is the byte distance to the pixel on the left.
