@@ -45,7 +45,7 @@ void CopyRaster(benchmark::State& state, std::size_t width, std::size_t height)
     state.SetBytesProcessed(std::int64_t(state.iterations() * bytes));
 }
 
-void Join(benchmark::State& state, int dir, int pos, int keep)
+void Join(benchmark::State& state, TJoinDir dir, TJoinPos pos, TSizeMode keep)
 {
     const TABitmap old = Photo(1);
     const TABitmap picture = Photo(2);
@@ -76,9 +76,9 @@ void Join(benchmark::State& state, int dir, int pos, int keep)
 }
 
 void BM_CopyGrownOutput(benchmark::State& state) { CopyRaster(state, 2 * W, H); }
-void BM_JoinRightCentreGrow(benchmark::State& state) { Join(state, jdRight, jpCenter, 0); }
+void BM_JoinRightCentreGrow(benchmark::State& state) { Join(state, jdRight, jpCenter, smGrow); }
 void BM_CopyKeptOutput(benchmark::State& state) { CopyRaster(state, W, H); }
-void BM_JoinRightOverlayKeepSize(benchmark::State& state) { Join(state, jdRight, jpStart, 1); }
+void BM_JoinRightOverlayKeepSize(benchmark::State& state) { Join(state, jdRight, jpStart, smKeep); }
 
 } // namespace
 

@@ -146,17 +146,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         gz::TLayoutStep step;
         gz::TLayoutSettings& s = step.settings;
         const std::uint8_t a = in.Next(), b = in.Next();
-        s.direction = gz::jdUp + (a & 3);
-        s.position = (a >> 2) % 3;
+        s.direction = gz::TJoinDir(int(gz::jdUp) + (a & 3));
+        s.position = gz::TJoinPos((a >> 2) % 3);
         s.flips = (a >> 4) & 3;
-        s.keepSize = (a & 0x40) != 0;
+        s.keepSize = (a & 0x40) != 0 ? gz::smKeep : gz::smGrow;
         s.seeThrough = (b & 0x10) != 0;
         s.gap = (b & 0x80) ? b & 3 : 0;
         s.across = (b & 0x40) ? 1 + ((b >> 2) & 3) : 0;
         if (a & 0x80)
             s.at = gz::TPoint{int(std::int8_t(in.Next())), int(std::int8_t(in.Next()))};
         if (s.across > 0)
-            s.keepSize = false, s.at.reset();
+            s.keepSize = gz::smGrow, s.at.reset();
         step.input = i > 0 && (b & 0x20) ? gz::kBlankInput : i % int(choices.size());
         steps.push_back(step);
     }

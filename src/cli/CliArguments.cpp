@@ -107,8 +107,8 @@ std::string OutputKind(const std::string& fileName)
 
 std::variant<TCommandLine, TUsageError> ParseCommandLine(const std::vector<std::string>& args)
 {
-    static const std::map<std::string, int> directions{{"up", jdUp}, {"down", jdDown}, {"left", jdLeft}, {"right", jdRight}};
-    static const std::map<std::string, int> positions{{"start", jpStart}, {"center", jpCenter}, {"centre", jpCenter}, {"end", jpEnd}};
+    static const std::map<std::string, TJoinDir> directions{{"up", jdUp}, {"down", jdDown}, {"left", jdLeft}, {"right", jdRight}};
+    static const std::map<std::string, TJoinPos> positions{{"start", jpStart}, {"center", jpCenter}, {"centre", jpCenter}, {"end", jpEnd}};
     TCommandLine cmd;
     TLayoutSettings settings;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -146,9 +146,9 @@ std::variant<TCommandLine, TUsageError> ParseCommandLine(const std::vector<std::
         } else if (arg == "--no-flip") {
             settings.flips = 0;
         } else if (arg == "--keep-size") {
-            settings.keepSize = true;
+            settings.keepSize = smKeep;
         } else if (arg == "--grow") {
-            settings.keepSize = false;
+            settings.keepSize = smGrow;
         } else if (arg == "--no-auto-orient") {
             settings.autoOrient = false;
         } else if (arg == "--auto-orient") {
@@ -186,7 +186,7 @@ std::variant<TCommandLine, TUsageError> ParseCommandLine(const std::vector<std::
         } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
             return TUsageError{"unknown option " + arg};
         } else {
-            if (settings.across > 0 && (settings.keepSize || settings.at))
+            if (settings.across > 0 && (settings.keepSize == smKeep || settings.at))
                 return TUsageError{"--across cannot be combined with --keep-size or --at"};
             cmd.steps.push_back({arg, settings});
         }

@@ -9,9 +9,9 @@ namespace gz {
 
 struct TImageDocument {
     int zoom = 100;
-    int keepSize = 0;
-    int joinDir = jdNew;
-    int joinPos = jpStart;
+    TSizeMode keepSize = smGrow;
+    TJoinDir joinDir = jdNew;
+    TJoinPos joinPos = jpStart;
     int flips = 0;
     bool seeThrough = false; // transparent parts of a picture show what lies beneath
     TABitmap workBmp;

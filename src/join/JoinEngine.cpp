@@ -112,11 +112,11 @@ bool JoinAfterSnapshot(TImageDocument& document, const TGraphic& picture, const 
 
     unsigned opacity = 255;
     if (document.joinPos == jpCustom && wizard) {
-        const TPlacement placement = wizard->RunPlacementWizard(document, placed);
-        if (placement.Rect.Left == PlacementCancelled)
+        const std::optional<TPlacement> placement = wizard->AskPlacement(document, placed);
+        if (!placement)
             return false;
-        g.rect = placement.Rect;
-        opacity = unsigned(std::clamp(placement.Opacity, 0, 255));
+        g.rect = placement->Rect;
+        opacity = unsigned(std::clamp(placement->Opacity, 0, 255));
     }
     TABitmap result = Compose(old, placed, placedAlpha.Empty() ? nullptr : &placedAlpha, g, opacity);
     document.workBmp = result;

@@ -5,21 +5,24 @@
 #include "join/ImageDocument.h"
 #include "join/PictureRaster.h"
 
+#include <optional>
+
 namespace gz {
 
 class TGraphic;
 
 // What the custom position asks of the placement wizard.
 struct TPlacement {
-    TRect Rect;           // Left = PlacementCancelled when the user cancelled
+    TRect Rect;
     int Opacity = 255;    // 0..255
 };
 
 class TPlacementRequest {
 public:
     virtual ~TPlacementRequest() = default;
-    // Shows the wizard for the document's raster and the placed (flipped) picture.
-    virtual TPlacement RunPlacementWizard(const TImageDocument& document, const TABitmap& placed) = 0;
+    // Where the placed (flipped) picture goes on the document's raster; nothing when the user
+    // cancelled, which abandons the join.
+    virtual std::optional<TPlacement> AskPlacement(const TImageDocument& document, const TABitmap& placed) = 0;
 };
 
 // Joins picture onto document.workBmp. The undo snapshot is taken first, always.

@@ -22,10 +22,10 @@ int CanvasSide(std::int64_t side, std::int64_t other)
 
 } // namespace
 
-TJoinGeometry JoinGeometry(int joinDir, int joinPos, int keepSize, int ow, int oh, int nw, int nh)
+TJoinGeometry JoinGeometry(TJoinDir joinDir, TJoinPos joinPos, TSizeMode keepSize, int ow, int oh, int nw, int nh)
 {
     TJoinGeometry g;
-    const bool keep = keepSize == 1;
+    const bool keep = keepSize == smKeep;
     std::int64_t cw = nw, ch = nh;
     if (keep)
         cw = ow, ch = oh;

@@ -3,6 +3,7 @@
 // the rectangle of the new picture. The join engine composes by it, and the join plan of
 // gazorin-cli lays out whole sequences by it, so both agree on every pixel.
 
+#include "join/JoinTypes.h"
 #include "platform/Types.h"
 
 namespace gz {
@@ -17,6 +18,6 @@ struct TJoinGeometry {
 // Geometry of joining an nw x nh picture onto an ow x oh raster with the given direction
 // (jdNew..jdRight), position and canvas mode. Raises EOutOfResources when the canvas would
 // be wider or higher than a raster can be.
-TJoinGeometry JoinGeometry(int joinDir, int joinPos, int keepSize, int ow, int oh, int nw, int nh);
+TJoinGeometry JoinGeometry(TJoinDir joinDir, TJoinPos joinPos, TSizeMode keepSize, int ow, int oh, int nw, int nh);
 
 } // namespace gz

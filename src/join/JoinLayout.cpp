@@ -26,7 +26,7 @@ public:
     void Finish(const TLayoutSettings& s) { FinishRow(s); }
 
 private:
-    void Strip(int document, int dir, int depth)
+    void Strip(int document, TJoinDir dir, int depth)
     {
         TJoinOp op;
         op.source = TJoinOp::soStrip;
@@ -37,7 +37,7 @@ private:
     }
 
     // A grid join: the first opens its document; the others go to side dir, after a gap.
-    void Attach(TJoinOp& op, bool documentOpen, int dir, const TLayoutSettings& s)
+    void Attach(TJoinOp& op, bool documentOpen, TJoinDir dir, const TLayoutSettings& s)
     {
         if (!documentOpen) {
             op.joinDir = jdNew;
@@ -59,11 +59,11 @@ private:
         if (!pictureOpen_) {
             op.joinDir = jdNew; // the first picture opens the picture
         } else {
-            if (s.gap > 0 && !s.keepSize && !s.at && step.input != kBlankInput)
+            if (s.gap > 0 && s.keepSize == smGrow && !s.at && step.input != kBlankInput)
                 Strip(0, s.direction, s.gap);
             op.joinDir = s.direction;
             op.joinPos = s.at ? jpCustom : s.position;
-            op.keepSize = s.keepSize ? 1 : 0;
+            op.keepSize = s.keepSize;
             op.corner = s.at;
         }
         pictureOpen_ = true;

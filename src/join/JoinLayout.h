@@ -14,11 +14,11 @@ namespace gz {
 
 // The settings in force when a picture is joined.
 struct TLayoutSettings {
-    int direction = jdRight;
-    int position = jpStart;
+    TJoinDir direction = jdRight;
+    TJoinPos position = jpStart;
     std::optional<TPoint> at; // custom top-left corner on the canvas
     int flips = 0;
-    bool keepSize = false;
+    TSizeMode keepSize = smGrow;
     int gap = 0;              // a white strip this deep before each picture of a growing join
     int across = 0;           // > 0: pictures go in rows of this many (a grid)
     bool autoOrient = true;   // turn photos as their orientation tag says
@@ -44,9 +44,9 @@ struct TJoinOp {
     int input = kBlankInput;
     int depth = 0;
     int document = 0; // 0: the picture; 1: the row being built
-    int joinDir = jdNew;
-    int joinPos = jpStart;
-    int keepSize = 0;
+    TJoinDir joinDir = jdNew;
+    TJoinPos joinPos = jpStart;
+    TSizeMode keepSize = smGrow;
     int flips = 0;
     std::optional<TPoint> corner; // the custom position (joinPos is then jpCustom)
     bool seeThrough = false;      // the document's see-through setting for this join

@@ -13,9 +13,9 @@ namespace {
 class TFixedCorner : public TPlacementRequest {
 public:
     explicit TFixedCorner(TPoint corner) : corner_(corner) {}
-    TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap& placed) override
+    std::optional<TPlacement> AskPlacement(const TImageDocument&, const TABitmap& placed) override
     {
-        return {{corner_.X, corner_.Y, corner_.X + placed.Width(), corner_.Y + placed.Height()}, 255};
+        return TPlacement{{corner_.X, corner_.Y, corner_.X + placed.Width(), corner_.Y + placed.Height()}, 255};
     }
 
 private:

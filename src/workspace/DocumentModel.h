@@ -25,17 +25,17 @@ public:
     bool IsEmpty() const { return document_.workBmp.Height() < 1; }
 
     int Zoom() const { return document_.zoom; }
-    TJoinDir JoinDir() const { return TJoinDir(document_.joinDir); }
-    TJoinPos JoinPos() const { return TJoinPos(document_.joinPos); }
+    TJoinDir JoinDir() const { return document_.joinDir; }
+    TJoinPos JoinPos() const { return document_.joinPos; }
     int Flips() const { return document_.flips; }
-    TSizeMode KeepSize() const { return TSizeMode(document_.keepSize); }
+    TSizeMode KeepSize() const { return document_.keepSize; }
     bool SeeThrough() const { return document_.seeThrough; }
 
     void SetZoom(int zoom) { Set(document_.zoom, zoom); }
     void SetJoinDir(TJoinDir dir) { Set(document_.joinDir, dir); }
     void SetJoinPos(TJoinPos pos) { Set(document_.joinPos, pos); }
     void SetFlips(int flips) { Set(document_.flips, flips); }
-    void SetKeepSize(TSizeMode mode) { Set(document_.keepSize, int(mode)); }
+    void SetKeepSize(TSizeMode mode) { Set(document_.keepSize, mode); }
     void SetSeeThrough(bool on) { Set(document_.seeThrough, on); }
 
     // The join engine's operations; each returns whether the picture changed, and then says so.

@@ -36,6 +36,13 @@ QAction* MakeSetting(QObject* owner, const char* name, const QString& text, cons
     return a;
 }
 
+// The value a direction or position action chooses, kept as the action's data (its Tag).
+struct TTag {
+    TTag(TJoinDir dir) : value(int(dir)) {}
+    TTag(TJoinPos pos) : value(int(pos)) {}
+    int value;
+};
+
 // One setting of an exclusive group: action name, menu text, button hint (both marked for
 // translation in the group's context), glyph, value.
 struct TChoice {
@@ -43,7 +50,7 @@ struct TChoice {
     const char* text;
     const char* hint;
     TGlyph glyph;
-    int tag;
+    TTag tag;
 };
 
 // The choices as checkable actions of one exclusive group, the first checked.
@@ -54,7 +61,7 @@ QActionGroup* MakeGroup(QObject* owner, const char* context, std::initializer_li
     };
     auto* group = new QActionGroup(owner);
     for (const TChoice& c : choices)
-        group->addAction(MakeSetting(owner, c.name, translated(c.text), translated(c.hint), c.glyph, c.tag));
+        group->addAction(MakeSetting(owner, c.name, translated(c.text), translated(c.hint), c.glyph, c.tag.value));
     group->actions().constFirst()->setChecked(true);
     return group;
 }

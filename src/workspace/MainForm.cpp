@@ -42,9 +42,9 @@ constexpr int OuterWidth = 608, OuterHeight = 446;
 // the top-left corner of the canvas, fully opaque.
 class TTopLeftPlacement : public TPlacementRequest {
 public:
-    TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap& placed) override
+    std::optional<TPlacement> AskPlacement(const TImageDocument&, const TABitmap& placed) override
     {
-        return {{0, 0, placed.Width(), placed.Height()}, 255};
+        return TPlacement{{0, 0, placed.Width(), placed.Height()}, 255};
     }
 };
 

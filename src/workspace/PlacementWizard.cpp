@@ -200,6 +200,14 @@ TRect TForm3::PlacedRect() const
     return {PlaceX, PlaceY, Saturated(std::int64_t(PlaceX) + PieceWidth), Saturated(std::int64_t(PlaceY) + PieceHeight)};
 }
 
+std::optional<TPlacement> TForm3::AskPlacement(const TImageDocument& document, const TABitmap& placed)
+{
+    const TPlacement placement = RunPlacementWizard(document, placed);
+    if (placement.Rect.Left == PlacementCancelled)
+        return std::nullopt;
+    return placement;
+}
+
 TPlacement TForm3::RunPlacementWizard(const TImageDocument& document, const TABitmap& placed)
 {
     // One placement at a time: a request that arrives while the form is open is cancelled.

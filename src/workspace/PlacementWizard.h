@@ -18,6 +18,9 @@ class QSlider;
 
 namespace gz::ui {
 
+// Left coordinate of the placement RunPlacementWizard returns when the user cancelled.
+constexpr int PlacementCancelled = -32768;
+
 class TForm3 : public QDialog, public TPlacementRequest {
     Q_OBJECT
 public:
@@ -27,7 +30,9 @@ public:
     // Prepares the form for the document's raster and the piece, shows it modally and returns
     // where the piece goes in base pixels (Left = PlacementCancelled when cancelled) with the
     // opacity of TrackBar1.
-    TPlacement RunPlacementWizard(const TImageDocument& document, const TABitmap& placed) override;
+    TPlacement RunPlacementWizard(const TImageDocument& document, const TABitmap& placed);
+    // The join engine's question: RunPlacementWizard, with a cancelled placement as nothing.
+    std::optional<TPlacement> AskPlacement(const TImageDocument& document, const TABitmap& placed) override;
 
     // The first half of RunPlacementWizard: thumbnail, preview, labels, edits and fields.
     void Prepare(const TBitmap& base, const TBitmap& piece);

@@ -29,7 +29,7 @@ using ui::TForm2;
 // What the document should hold: the same joins made directly on a document of its own.
 struct TExpected {
     TImageDocument document;
-    void Join(const TBitmap& picture, int dir, int pos, int flips)
+    void Join(const TBitmap& picture, TJoinDir dir, TJoinPos pos, int flips)
     {
         document.joinDir = dir, document.joinPos = pos, document.flips = flips;
         ASSERT_TRUE(JoinPicture(document, picture, nullptr));

@@ -64,7 +64,7 @@ TEST_F(GuiTest, RightClickNearAnEdgeChoosesTheDirection)
     const QSize visible = f->PaintBox1()->size();
     struct Click {
         QPoint at;
-        int dir;
+        TJoinDir dir;
     };
     const int mid = visible.width() / 2, middle = visible.height() / 2;
     for (const Click c : {Click{{mid, 10}, jdUp}, Click{{10, 10}, jdLeft}, Click{{10, middle}, jdLeft},

@@ -22,6 +22,7 @@
 namespace gz::test {
 namespace {
 
+using ui::PlacementCancelled;
 using ui::TForm3;
 
 TColor Red(int, int) { return RGBColor(255, 0, 0); }

@@ -25,7 +25,8 @@ TABitmap Solid(int w, int h, TColor c)
     return Raster(MakeBitmap(w, h, [c](int, int) { return c; }));
 }
 
-TImageDocument Document(const TBitmap& picture, int dir, int pos = jpStart, int keep = 0, int flips = 0)
+TImageDocument Document(const TBitmap& picture, TJoinDir dir, TJoinPos pos = jpStart, TSizeMode keep = smGrow,
+                        int flips = 0)
 {
     TImageDocument doc;
     doc.workBmp.Assign(picture);
@@ -51,7 +52,7 @@ TSpan Stacked(int oldLen, int newLen, bool newFirst, bool keep)
     return newFirst ? TSpan{oldLen + newLen, newLen, 0} : TSpan{oldLen + newLen, 0, oldLen};
 }
 
-TSpan Across(int oldLen, int newLen, int pos, bool keep)
+TSpan Across(int oldLen, int newLen, TJoinPos pos, bool keep)
 {
     const int canvas = keep ? oldLen : std::max(oldLen, newLen);
     const int at = pos == jpCenter ? canvas / 2 - newLen / 2 : pos == jpEnd ? canvas - newLen : 0;
@@ -62,7 +63,7 @@ TABitmap ModelJoin(const TImageDocument& doc, const TBitmap& picture)
 {
     const TABitmap& o = doc.workBmp;
     const int ow = o.Width(), oh = o.Height(), nw = picture.Width(), nh = picture.Height();
-    const bool keep = doc.keepSize == 1;
+    const bool keep = doc.keepSize == smKeep;
     const bool vertical = doc.joinDir == jdUp || doc.joinDir == jdDown;
     const bool newFirst = doc.joinDir == jdUp || doc.joinDir == jdLeft;
     TSpan xs{keep ? ow : nw, 0, 0}, ys{keep ? oh : nh, 0, 0};
@@ -93,8 +94,8 @@ TABitmap ModelJoin(const TImageDocument& doc, const TBitmap& picture)
 
 class FixedPlacement : public TPlacementRequest {
 public:
-    explicit FixedPlacement(TPlacement answer) : answer_(answer) {}
-    TPlacement RunPlacementWizard(const TImageDocument& doc, const TABitmap& placed) override
+    explicit FixedPlacement(std::optional<TPlacement> answer) : answer_(answer) {}
+    std::optional<TPlacement> AskPlacement(const TImageDocument& doc, const TABitmap& placed) override
     {
         ++calls;
         seenBase = doc.workBmp;
@@ -105,7 +106,7 @@ public:
     TABitmap seenBase, seenPlaced;
 
 private:
-    TPlacement answer_;
+    std::optional<TPlacement> answer_;
 };
 
 } // namespace
@@ -115,9 +116,9 @@ TEST(JoinEngine, MatchesAnIndependentModelForEverySetting)
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> size(1, 23);
     int cases = 0;
-    for (int dir = jdNew; dir <= jdRight; ++dir)
-        for (int keep = 0; keep <= 1; ++keep)
-            for (int pos = jpStart; pos <= jpEnd; ++pos)
+    for (TJoinDir dir : {jdNew, jdUp, jdDown, jdLeft, jdRight})
+        for (TSizeMode keep : {smGrow, smKeep})
+            for (TJoinPos pos : {jpStart, jpCenter, jpEnd})
                 for (int flips = 0; flips <= 3; ++flips)
                     for (int round = 0; round < 4; ++round) {
                         const TBitmap old = NoiseBitmap(size(rng), size(rng), std::uint32_t(rng()));
@@ -126,7 +127,7 @@ TEST(JoinEngine, MatchesAnIndependentModelForEverySetting)
                         const TABitmap want = ModelJoin(doc, pic);
                         ASSERT_TRUE(JoinPicture(doc, pic, nullptr));
                         ASSERT_EQ(FirstDifference(doc.workBmp, want), "")
-                            << "dir " << dir << " keep " << keep << " pos " << pos << " flips " << flips << " old "
+                            << "dir " << int(dir) << " keep " << int(keep) << " pos " << int(pos) << " flips " << flips << " old "
                             << old.Width() << "x" << old.Height() << " new " << pic.Width() << "x" << pic.Height();
                         ASSERT_EQ(FirstDifference(doc.undoBmp, old), "");
                         ++cases;
@@ -166,15 +167,17 @@ TEST(JoinEngine, PlacesBothPicturesWhereWorkedOutByHand)
 {
     // A grey 10 x 6 picture, then a black 4 x 3 one (black lands unchanged on anything).
     struct Case {
-        int dir, pos, keep;
+        TJoinDir dir;
+        TJoinPos pos;
+        TSizeMode keep;
         int canvasW, canvasH, oldX, oldY, newX, newY; // oldX < 0: the old picture is dropped
     };
     const Case cases[] = {
-        {jdUp, jpStart, 0, 10, 9, 0, 3, 0, 0},   {jdDown, jpEnd, 0, 10, 9, 0, 0, 6, 6},
-        {jdLeft, jpCenter, 0, 14, 6, 4, 0, 0, 2}, {jdRight, jpEnd, 0, 14, 6, 0, 0, 10, 3},
-        {jdRight, jpStart, 1, 10, 6, 0, 0, 6, 0}, {jdDown, jpCenter, 1, 10, 6, 0, 0, 3, 3},
-        {jdLeft, jpEnd, 1, 10, 6, 0, 0, 0, 3},    {jdUp, jpEnd, 1, 10, 6, 0, 0, 6, 0},
-        {jdNew, jpEnd, 0, 4, 3, -1, 0, 0, 0},     {jdNew, jpCenter, 1, 10, 6, -1, 0, 0, 0},
+        {jdUp, jpStart, smGrow, 10, 9, 0, 3, 0, 0},   {jdDown, jpEnd, smGrow, 10, 9, 0, 0, 6, 6},
+        {jdLeft, jpCenter, smGrow, 14, 6, 4, 0, 0, 2}, {jdRight, jpEnd, smGrow, 14, 6, 0, 0, 10, 3},
+        {jdRight, jpStart, smKeep, 10, 6, 0, 0, 6, 0}, {jdDown, jpCenter, smKeep, 10, 6, 0, 0, 3, 3},
+        {jdLeft, jpEnd, smKeep, 10, 6, 0, 0, 0, 3},    {jdUp, jpEnd, smKeep, 10, 6, 0, 0, 6, 0},
+        {jdNew, jpEnd, smGrow, 4, 3, -1, 0, 0, 0},     {jdNew, jpCenter, smKeep, 10, 6, -1, 0, 0, 0},
     };
     const TColor grey = RGBColor(200, 200, 200);
     for (const Case& c : cases) {
@@ -188,7 +191,7 @@ TEST(JoinEngine, PlacesBothPicturesWhereWorkedOutByHand)
                 return clBlack;
             return c.oldX >= 0 && inside(x, y, c.oldX, c.oldY, 10, 6) ? grey : clWhite;
         });
-        EXPECT_EQ(FirstDifference(doc.workBmp, want), "") << "dir " << c.dir << " pos " << c.pos << " keep " << c.keep;
+        EXPECT_EQ(FirstDifference(doc.workBmp, want), "") << "dir " << int(c.dir) << " pos " << int(c.pos) << " keep " << int(c.keep);
     }
 }
 
@@ -204,7 +207,7 @@ TEST(JoinEngine, CentreRoundsEachHalfDown)
 
 TEST(JoinEngine, KeepSizeLaysTheNewPictureOverTheOld)
 {
-    TImageDocument doc = Document(Solid(40, 30, clBlack), jdRight, jpStart, 1);
+    TImageDocument doc = Document(Solid(40, 30, clBlack), jdRight, jpStart, smKeep);
     JoinPicture(doc, Solid(60, 10, RGBColor(255, 128, 0)), nullptr);
     EXPECT_EQ(doc.workBmp.Width(), 40);
     EXPECT_EQ(doc.workBmp.Height(), 30);
@@ -212,7 +215,7 @@ TEST(JoinEngine, KeepSizeLaysTheNewPictureOverTheOld)
     EXPECT_EQ(doc.workBmp.Pixel(39, 9), RGBColor(254, 127, 0));
     EXPECT_EQ(doc.workBmp.Pixel(0, 10), clBlack);
 
-    doc = Document(Solid(40, 30, clWhite), jdUp, jpStart, 1);
+    doc = Document(Solid(40, 30, clWhite), jdUp, jpStart, smKeep);
     JoinPicture(doc, Solid(10, 5, RGBColor(7, 200, 255)), nullptr);
     EXPECT_EQ(doc.workBmp.Pixel(9, 4), RGBColor(7, 200, 255)) << "over white every value stays exact";
     EXPECT_EQ(doc.workBmp.Pixel(10, 4), clWhite);
@@ -221,7 +224,7 @@ TEST(JoinEngine, KeepSizeLaysTheNewPictureOverTheOld)
 TEST(JoinEngine, BothFlipsTurnThePictureHalfway)
 {
     const TBitmap abcd = MakeBitmap(2, 2, [](int x, int y) { return RGBColor(1 + x + 2 * y, 0, 0); });
-    TImageDocument doc = Document(TBitmap(), jdNew, jpStart, 0, flipLR | flipUB);
+    TImageDocument doc = Document(TBitmap(), jdNew, jpStart, smGrow, flipLR | flipUB);
     JoinPicture(doc, abcd, nullptr);
     EXPECT_EQ(doc.workBmp.Pixel(0, 0), RGBColor(4, 0, 0));
     EXPECT_EQ(doc.workBmp.Pixel(1, 0), RGBColor(3, 0, 0));
@@ -244,9 +247,9 @@ TEST(JoinEngine, NewWindowJoinTakesAnyFormatAs24Bits)
 
 TEST(JoinEngine, CustomPlacementUsesTheWizardsCornerAndOpacity)
 {
-    TImageDocument doc = Document(Solid(20, 10, clBlack), jdRight, jpCustom, 0, flipLR);
+    TImageDocument doc = Document(Solid(20, 10, clBlack), jdRight, jpCustom, smGrow, flipLR);
     const TBitmap pic = MakeBitmap(4, 4, [](int x, int) { return RGBColor(x == 0 ? 200 : 100, 0, 0); });
-    FixedPlacement wizard({{-2, 3, 2, 7}, 128});
+    FixedPlacement wizard(TPlacement{{-2, 3, 2, 7}, 128});
     ASSERT_TRUE(JoinPicture(doc, pic, &wizard));
     EXPECT_EQ(wizard.calls, 1);
     EXPECT_EQ(wizard.seenPlaced.Pixel(3, 0), RGBColor(200, 0, 0)) << "the wizard sees the mirrored picture";
@@ -263,7 +266,7 @@ TEST(JoinEngine, CancelledPlacementKeepsThePictureButTakesTheSnapshot)
     const TBitmap before = NoiseBitmap(5, 5, 7);
     TImageDocument doc = Document(NoiseBitmap(3, 3, 1), jdLeft, jpCustom);
     doc.workBmp.Assign(before);
-    FixedPlacement wizard({{PlacementCancelled, 0, 0, 0}, 255});
+    FixedPlacement wizard(std::nullopt);
     EXPECT_FALSE(JoinPicture(doc, NoiseBitmap(2, 2, 9), &wizard));
     EXPECT_EQ(FirstDifference(doc.workBmp, before), "");
     EXPECT_EQ(FirstDifference(doc.undoBmp, before), "");
@@ -274,7 +277,10 @@ TEST(JoinEngine, FailedJoinKeepsThePictureAndTheUndoStep)
     // A join that fails midway (here the placement request runs out of memory) leaves both
     // rasters as they were, so that undo still goes back to before the last successful join.
     struct FailingPlacement : TPlacementRequest {
-        TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap&) override { throw std::bad_alloc(); }
+        std::optional<TPlacement> AskPlacement(const TImageDocument&, const TABitmap&) override
+        {
+            throw std::bad_alloc();
+        }
     } wizard;
     TImageDocument doc = Document(NoiseBitmap(4, 3, 1), jdRight, jpCustom);
     doc.undoBmp.Assign(NoiseBitmap(2, 2, 2));
@@ -286,7 +292,7 @@ TEST(JoinEngine, FailedJoinKeepsThePictureAndTheUndoStep)
 
 TEST(JoinEngine, CornerDirectionsDrawNothing)
 {
-    for (int dir = jdUpLeft; dir <= jdDownRight; ++dir) {
+    for (TJoinDir dir : {jdUpLeft, jdUpRight, jdDownLeft, jdDownRight}) {
         const TBitmap before = NoiseBitmap(6, 4, std::uint32_t(dir));
         TImageDocument doc = Document(before, dir);
         EXPECT_FALSE(JoinPicture(doc, NoiseBitmap(3, 3, 1), nullptr));
@@ -297,7 +303,7 @@ TEST(JoinEngine, CornerDirectionsDrawNothing)
 TEST(JoinEngine, BlankJoinDoublesWithWhiteAndUndoRestores)
 {
     const TBitmap pic = NoiseBitmap(7, 5, 3);
-    TImageDocument doc = Document(pic, jdUp, jpStart, 0, flipLR);
+    TImageDocument doc = Document(pic, jdUp, jpStart, smGrow, flipLR);
     ASSERT_TRUE(JoinBlank(&doc, nullptr));
     EXPECT_EQ(doc.workBmp.Width(), 7);
     EXPECT_EQ(doc.workBmp.Height(), 10);
@@ -331,16 +337,16 @@ TEST(JoinEngine, RasterChangedWhileTheWizardAsksDoesNotUnsettleTheJoin)
     class Meddling : public TPlacementRequest {
     public:
         explicit Meddling(TImageDocument& doc) : doc_(doc) {}
-        TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap& placed) override
+        std::optional<TPlacement> AskPlacement(const TImageDocument&, const TABitmap& placed) override
         {
             doc_.workBmp = Solid(400, 300, clBlack);
-            return {{5, 5, 5 + placed.Width(), 5 + placed.Height()}, 255};
+            return TPlacement{{5, 5, 5 + placed.Width(), 5 + placed.Height()}, 255};
         }
 
     private:
         TImageDocument& doc_;
     };
-    TImageDocument doc = Document(Solid(30, 20, RGBColor(200, 0, 0)), jdRight, jpCustom, 1);
+    TImageDocument doc = Document(Solid(30, 20, RGBColor(200, 0, 0)), jdRight, jpCustom, smKeep);
     Meddling wizard(doc);
     ASSERT_TRUE(JoinPicture(doc, Solid(10, 10, clWhite), &wizard));
     ASSERT_EQ(doc.workBmp.Width(), 30);

@@ -237,10 +237,10 @@ std::vector<TLayoutStep> RandomSteps(std::mt19937& rng, std::size_t fileCount, s
     TLayoutSettings s;
     inputFiles.clear();
     for (int i = 0; i < count; ++i) {
-        s.direction = jdUp + int(rng() % 4);
-        s.position = int(rng() % 3);
+        s.direction = TJoinDir(int(jdUp) + int(rng() % 4));
+        s.position = TJoinPos(rng() % 3);
         s.flips = int(rng() % 4);
-        s.keepSize = chance(25);
+        s.keepSize = chance(25) ? smKeep : smGrow;
         s.seeThrough = chance(40);
         s.gap = chance(20) ? int(rng() % 4) : 0;
         s.at.reset();
@@ -249,7 +249,7 @@ std::vector<TLayoutStep> RandomSteps(std::mt19937& rng, std::size_t fileCount, s
         if (chance(10))
             s.across = 1 + int(rng() % 3);
         if (s.across > 0)
-            s.keepSize = false, s.at.reset();
+            s.keepSize = smGrow, s.at.reset();
         if (i > 0 && chance(12)) {
             steps.push_back({kBlankInput, s});
             continue;
@@ -266,8 +266,8 @@ std::string Describe(const std::vector<TLayoutStep>& steps, const std::vector<st
     std::ostringstream out;
     for (const TLayoutStep& s : steps) {
         out << (s.input == kBlankInput ? std::string(":blank") : fs::path(files[std::size_t(s.input)]).filename().string())
-            << " [dir " << s.settings.direction << " pos " << s.settings.position << " flips " << s.settings.flips
-            << (s.settings.keepSize ? " keep" : "") << (s.settings.seeThrough ? " see-through" : "") << " gap " << s.settings.gap << " across " << s.settings.across;
+            << " [dir " << int(s.settings.direction) << " pos " << int(s.settings.position) << " flips " << s.settings.flips
+            << (s.settings.keepSize == smKeep ? " keep" : "") << (s.settings.seeThrough ? " see-through" : "") << " gap " << s.settings.gap << " across " << s.settings.across;
         if (s.settings.at)
             out << " at " << s.settings.at->X << "," << s.settings.at->Y;
         out << "] ";
@@ -333,7 +333,7 @@ TEST_F(StreamedJoinTest, BrokenInputsFailBothWays)
         fs::resize_file(cut, fs::file_size(cut) - 60);
     }
     TLayoutSettings overlay;
-    overlay.keepSize = true;
+    overlay.keepSize = smKeep;
     overlay.at = TPoint{5, -15}; // only the top rows show: the rest must still be read
     for (const char* name : {"cut-good.png", "cut-good.jpg"})
         for (bool shown : {true, false}) {
