@@ -41,8 +41,9 @@ private:
 } // namespace
 
 TKroPNG::TKroPNG()
-    : ModifiedTime(CurrentPNGTimeUTC()), image_(std::make_unique<TBitmap>()), alpha_(std::make_unique<TBitmap>())
+    : image_(std::make_unique<TBitmap>()), alpha_(std::make_unique<TBitmap>())
 {
+    ModifiedTime = CurrentPNGTimeUTC();
 }
 
 TKroPNG::~TKroPNG() = default;
@@ -51,15 +52,7 @@ TKroPNG::~TKroPNG() = default;
 
 void TKroPNG::ConfigureWriter(TKroPNGWriteStream& writer) const
 {
-    writer.SetGrayScale(GrayScale);
-    writer.SetComment(Comment);
-    writer.SetBackgroundColor(BackgroundColor);
-    writer.SetTransparentColor(TransparentColor);
-    writer.SetGamma(Gamma);
-    writer.SetSignificantBits(SignificantBits);
-    writer.SetPixelUnit(PixelUnit);
-    writer.SetPixelsPerUnitX(PixelsPerUnitX);
-    writer.SetPixelsPerUnitY(PixelsPerUnitY);
+    writer.SetDescription(Description());
     writer.SetModifiedTime(&ModifiedTime);
     writer.SetChromaticity(&Chromaticity);
     writer.SetGifExtension(&GifExtension);
@@ -109,20 +102,11 @@ void TKroPNG::WriteData(TStream& stream) const
 
 void TKroPNG::TakeResults(const TKroPNGReadStream& reader, bool withInterlace)
 {
-    HasAlpha = reader.HasAlpha();
-    Comment = reader.Comment();
-    BackgroundColor = reader.BackgroundColor();
-    TransparentColor = reader.TransparentColor();
+    static_cast<TKroPNGDescription&>(*this) = reader.Description();
+    static_cast<TKroPNGReadFacts&>(*this) = reader.Facts();
+    IccProfile = reader.IccProfile();
     if (withInterlace)
         Interlace = std::uint8_t(reader.Interlace());
-    Gamma = reader.Gamma();
-    PixelUnit = std::uint8_t(reader.PixelUnit());
-    PixelsPerUnitX = reader.PixelsPerUnitX();
-    PixelsPerUnitY = reader.PixelsPerUnitY();
-    SignificantBits = reader.SignificantBits();
-    FileBits = reader.FileBits();
-    GrayScale = reader.GrayScale();
-    IccProfile = reader.IccProfile();
 }
 
 void TKroPNG::LoadFromStream(TStream& stream)
@@ -130,9 +114,7 @@ void TKroPNG::LoadFromStream(TStream& stream)
     TKroPNGReadStream reader;
     reader.OnReadRow = OnReadRow;
     reader.OnRowKeyRequest = OnRowKeyRequest;
-    reader.RowKey = RowKey;
-    reader.SkipMacBinary = SkipMacBinary;
-    reader.ReadHighColor = ReadHighColor;
+    reader.SetOptions(ReadOptions());
     reader.TimeTarget = &ModifiedTime;
     reader.ChromaticityTarget = &Chromaticity;
     reader.GifExtensionTarget = &GifExtension;
@@ -169,23 +151,7 @@ void TKroPNG::Assign(const TGraphic& source)
     if (const auto* png = dynamic_cast<const TKroPNG*>(&source)) {
         image_->Assign(*png->image_);
         alpha_->Assign(*png->alpha_);
-        CompressionLevel = png->CompressionLevel;
-        FilterMode = png->FilterMode;
-        IDATSize = png->IDATSize;
-        Interlace = png->Interlace;
-        GrayScale = png->GrayScale;
-        Comment = png->Comment;
-        BackgroundColor = png->BackgroundColor;
-        TransparentColor = png->TransparentColor;
-        Gamma = png->Gamma;
-        SignificantBits = png->SignificantBits;
-        PixelUnit = png->PixelUnit;
-        PixelsPerUnitX = png->PixelsPerUnitX;
-        PixelsPerUnitY = png->PixelsPerUnitY;
-        UseCurrentTime = png->UseCurrentTime;
-        ModifiedTime = png->ModifiedTime;
-        Chromaticity = png->Chromaticity;
-        IccProfile = png->IccProfile; // describes the image taken over
+        Settings() = png->Settings(); // the profile describes the image taken over
         SyncTransparent();
         return;
     }

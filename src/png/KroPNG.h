@@ -4,6 +4,7 @@
 // PNG settings. Every save creates a TKroPNGWriteStream and every load a TKroPNGReadStream;
 // the settings travel into them and the values found in a file come back out of the reader.
 
+#include "png/KroPNGSettings.h"
 #include "png/PngFormat.h"
 #include "png/PngReader.h"
 #include "png/PngWriter.h"
@@ -21,7 +22,9 @@
 
 namespace gz {
 
-class TKroPNG : public TGraphic {
+// The settings are public fields of the groups it derives from (KroPNGSettings.h), so that
+// each group is copied as one value; Assign copies TKroPNGSettings and nothing else.
+class TKroPNG : public TGraphic, public TKroPNGSettings, public TKroPNGReadFacts, public TKroPNGReadOptions {
 public:
     TKroPNG();
     ~TKroPNG() override;
@@ -59,32 +62,14 @@ public:
     TBitmap& AlphaBitmap() { return *alpha_; }
     const TBitmap& AlphaBitmap() const { return *alpha_; }
 
-    // ---- settings ----
-    int IDATSize = 32768;          // checked by the writer at save time (256..100000)
-    int CompressionLevel = -1;     // zlib level; -1 zlib's default
-    std::uint8_t FilterMode = 1;   // 0 adaptive, 1 None, 2 Sub, 3 Up, 4 Average, 5 Paeth
-    std::uint8_t Interlace = 0;    // 0 none, 1 Adam7
-    bool GrayScale = false;        // write grey; after a load: the file was grey
-    bool HasAlpha = false;         // AlphaBitmap is valid and is written on save
-    int FileBits = 0;              // bits per pixel of the last file read
-    std::int32_t BackgroundColor = png::kNoColor;
-    std::int32_t TransparentColor = png::kNoColor;
-    std::string Comment;
-    double Gamma = 0.45455;
-    std::string RowKey;
-    std::int32_t SignificantBits = 0; // bytes red, green, blue, alpha
-    std::uint8_t PixelUnit = 0;       // 0 unknown, 1 per metre, 2 per inch
-    std::int32_t PixelsPerUnitX = 0;
-    std::int32_t PixelsPerUnitY = 0;
-    bool SkipMacBinary = true;
-    bool UseCurrentTime = true;
-    TKroPNGTime ModifiedTime;         // the clock (UTC) at creation; a load overwrites it
-    TKroPNGChromaticity Chromaticity{};
+    TKroPNGSettings& Settings() { return *this; }
+    const TKroPNGSettings& Settings() const { return *this; }
+    const TKroPNGDescription& Description() const { return *this; }
+    const TKroPNGReadOptions& ReadOptions() const { return *this; }
+
+    // ---- settings outside the groups ----
+    // gIFg: written and read like ModifiedTime, but kept by Assign.
     TKroPNGGifExtension GifExtension;
-    bool ReadHighColor = false;
-    // The colour profile the last file read embeds (iCCP), describing ImageBitmap's colours;
-    // empty: sRGB. Never written: saved files are sRGB.
-    std::vector<std::uint8_t> IccProfile;
 
     TKroRowKeyRequestEvent OnRowKeyRequest;
     TKroPNGWriteRowEvent OnWriteRow;

@@ -153,6 +153,19 @@ std::uint8_t TKroPNGReadStream::SampleByte(std::uint16_t value) const
 
 // ---- the read ----
 
+void TKroPNGReadStream::SetOptions(const TKroPNGReadOptions& options)
+{
+    RowKey = options.RowKey;
+    SkipMacBinary = options.SkipMacBinary;
+    ReadHighColor = options.ReadHighColor;
+}
+
+TKroPNGDescription TKroPNGReadStream::Description() const
+{
+    return {grayScale_,      backgroundColor_,         transparentColor_, comment_, gamma_,
+            significantBits_, std::uint8_t(pixelUnit_), pixelsX_,          pixelsY_};
+}
+
 void TKroPNGReadStream::ResetResults()
 {
     backgroundColor_ = transparentColor_ = kNoColor;

@@ -6,6 +6,7 @@
 // converted and stored row by row. Chunk CRCs are not checked; chunk lengths are trusted for
 // skipping, but no read leaves the chunk and no allocation depends on a length.
 
+#include "png/KroPNGSettings.h"
 #include "png/KroReadStream.h"
 #include "png/PngFormat.h"
 
@@ -49,7 +50,13 @@ public:
     // Receives the transparency mask (8-bit, grey palette) when the file needs one.
     TBitmap* MaskTarget = nullptr;
 
+    // RowKey, SkipMacBinary and ReadHighColor at once.
+    void SetOptions(const TKroPNGReadOptions& options);
+
     // ---- results ----
+    // The file's description and facts, as a PNG picture takes them over.
+    TKroPNGDescription Description() const;
+    TKroPNGReadFacts Facts() const { return {hasAlpha_, fileBits_}; }
     const std::string& Comment() const { return comment_; }
     std::int32_t BackgroundColor() const { return backgroundColor_; }
     std::int32_t TransparentColor() const { return transparentColor_; }

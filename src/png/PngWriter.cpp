@@ -135,6 +135,19 @@ TKroPNGWriteStream::TKroPNGWriteStream() : clock_(CurrentPNGTimeUTC) {}
 
 TKroPNGWriteStream::~TKroPNGWriteStream() = default;
 
+void TKroPNGWriteStream::SetDescription(const TKroPNGDescription& d)
+{
+    grayScale_ = d.GrayScale;
+    backgroundColor_ = d.BackgroundColor;
+    transparentColor_ = d.TransparentColor;
+    comment_ = d.Comment;
+    gamma_ = d.Gamma;
+    significantBits_ = d.SignificantBits;
+    pixelUnit_ = d.PixelUnit;
+    pixelsPerUnitX_ = d.PixelsPerUnitX;
+    pixelsPerUnitY_ = d.PixelsPerUnitY;
+}
+
 void TKroPNGWriteStream::SetIDATSize(int size)
 {
     if (size < 256 || size > 100000)

@@ -10,6 +10,7 @@
 // Settings are set one by one before WriteBitmap; references (time record, chromaticity,
 // GIF extension, mask) must stay valid until the write ends.
 
+#include "png/KroPNGSettings.h"
 #include "png/KroWriteStream.h"
 #include "png/PngFormat.h"
 
@@ -66,6 +67,8 @@ public:
     void SetPixelsPerUnitX(std::int32_t value) { pixelsPerUnitX_ = value; }
     std::int32_t PixelsPerUnitY() const { return pixelsPerUnitY_; }
     void SetPixelsPerUnitY(std::int32_t value) { pixelsPerUnitY_ = value; }
+    // GrayScale, the colours, Comment, Gamma, SignificantBits and the pixel size at once.
+    void SetDescription(const TKroPNGDescription& d);
     bool UseCurrentTime() const { return useCurrentTime_; }
     void SetUseCurrentTime(bool value) { useCurrentTime_ = value; }
     const TKroPNGTime* ModifiedTime() const { return modifiedTime_; }
