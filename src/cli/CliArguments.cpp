@@ -1,5 +1,7 @@
 #include "cli/CliArguments.h"
 
+#include "platform/FileExtension.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -72,12 +74,6 @@ bool ParseInt(const std::string& text, int& value)
     return result.ec == std::errc() && result.ptr == end && !text.empty();
 }
 
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
-}
-
 bool ParseColour(std::string text, TColor& colour)
 {
     if (!text.empty() && text[0] == '#')
@@ -93,14 +89,10 @@ bool ParseColour(std::string text, TColor& colour)
 
 std::string OutputKind(const std::string& fileName)
 {
-    const auto slash = fileName.rfind('/');
-    const auto dot = fileName.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    const std::string ext = Lower(fileName.substr(dot + 1));
-    if (ext == "png")
+    const std::string ext = UpperFileExtension(fileName);
+    if (ext == ".PNG")
         return "png";
-    if (ext == "jpg" || ext == "jpeg")
+    if (ext == ".JPG" || ext == ".JPEG")
         return "jpeg";
     return {};
 }

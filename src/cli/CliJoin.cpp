@@ -6,6 +6,7 @@
 #include "join/JoinRun.h"
 #include "join/StreamedJoin.h"
 #include "jpeg/JPEGCodec.h"
+#include "platform/FileExtension.h"
 #include "platform/WorkerPool.h"
 
 #include <iostream>
@@ -57,7 +58,7 @@ int RunJoin(const TCommandLine& cmd)
             continue;
         }
         progress.Reading(step.fileName, int(inputs.size()), int(files));
-        const std::string ext = ui::UpperFileExtension(step.fileName);
+        const std::string ext = UpperFileExtension(step.fileName);
         if (ext == ".WMF" || ext == ".EMF")
             StartMetafileText();
         const TRasterOptions options{.AutoOrient = step.settings.autoOrient};

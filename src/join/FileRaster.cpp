@@ -2,6 +2,7 @@
 
 #include "jpeg/JPEGImage.h"
 #include "platform/Canvas.h"
+#include "platform/FileExtension.h"
 #include "platform/Icon.h"
 #include "png/KroPNG.h"
 #include "registry/PictureFormats.h"
@@ -55,21 +56,6 @@ constexpr std::array<TExtensionRow, 6> builtIn{{
     {".EMF", &ReadByExtension},
     {".ICO", &ReadIcon},
 }};
-
-} // namespace
-
-std::string UpperFileExtension(const std::string& fileName)
-{
-    const std::size_t slash = fileName.find_last_of('/');
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = fileName.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-    return ext;
-}
-
-namespace {
 
 const TExtensionRow* FindRow(const std::string& fileName)
 {

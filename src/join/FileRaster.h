@@ -9,10 +9,6 @@
 
 namespace gz::ui {
 
-// The extension from the last dot of the file name (dot included), upper-cased; empty
-// when the name has no dot.
-std::string UpperFileExtension(const std::string& fileName);
-
 // Reads the file as a raster with the reader its extension names: ".BMP" the bitmap reader,
 // ".PNG" TKroPNG, ".JPG" TJPEGImage, ".ICO" the icon reader, and the registry's by-extension
 // loader for ".WMF", ".EMF" and everything else. Pictures that are not bitmaps are drawn at

@@ -8,6 +8,7 @@
 #include "photo/Orientation.h"
 #include "platform/BmpFile.h"
 #include "platform/Exceptions.h"
+#include "platform/FileExtension.h"
 #include "platform/PixelRows.h"
 #include "platform/Streams.h"
 #include "png/PngFormat.h"
@@ -175,7 +176,7 @@ TJPEGHeader JpegHeaderOf(const std::string& fileName)
 TInputPicture::TInputPicture(std::string fileName, TRasterOptions options)
     : fileName_(std::move(fileName)), options_(options)
 {
-    const std::string ext = ui::UpperFileExtension(fileName_);
+    const std::string ext = UpperFileExtension(fileName_);
     const TGraphicClass* registered = nullptr;
     if (ext != ".BMP" && ext != ".PNG" && ext != ".JPG" && ext != ".WMF" && ext != ".EMF" && ext != ".ICO")
         registered = FindPictureClass(ext.empty() ? std::string() : ext.substr(1));

@@ -3,6 +3,7 @@
 #include "platform/BitmapImage.h"
 #include "platform/Canvas.h"
 #include "platform/Exceptions.h"
+#include "platform/PackedIndexes.h"
 #include "platform/PixelRows.h"
 
 #include <algorithm>
@@ -165,11 +166,9 @@ void FillRowWhite(TBitmapImage& image, int y, int fromX, TPaletteMatcher* matche
         if (image.pixelFormat == pf8bit) {
             row[x] = std::uint8_t(white);
         } else if (image.pixelFormat == pf4bit) {
-            const int shift = (x & 1) ? 0 : 4;
-            row[x >> 1] = std::uint8_t((row[x >> 1] & ~(15 << shift)) | ((white & 15) << shift));
+            SetPackedIndex<4>(row, std::size_t(x), white);
         } else {
-            const int bit = 7 - (x & 7);
-            row[x >> 3] = std::uint8_t((row[x >> 3] & ~(1 << bit)) | ((white & 1) << bit));
+            SetPackedIndex<1>(row, std::size_t(x), white);
         }
     }
 }
@@ -234,12 +233,11 @@ void TBitmap::SetPixelFormat(TPixelFormat pf)
                 std::uint8_t* dst = image->Row(y);
                 std::memset(dst, 0, image->stride);
                 for (int x = 0; x < old.width; ++x) {
-                    const unsigned i = oldBits == 1 ? (src[x >> 3] >> (7 - (x & 7))) & 1
-                                                    : ((x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4);
+                    const unsigned i = oldBits == 1 ? PackedIndex<1>(src, std::size_t(x)) : PackedIndex<4>(src, std::size_t(x));
                     if (pf == pf8bit)
                         dst[x] = std::uint8_t(i);
                     else
-                        dst[x >> 1] |= std::uint8_t((x & 1) ? i : i << 4);
+                        SetPackedIndex<4>(dst, std::size_t(x), i);
                 }
             }
             ReplaceImage(std::move(image));
@@ -314,11 +312,9 @@ void TBitmap::SetPixel(int x, int y, TColor c)
         if (image.pixelFormat == pf8bit) {
             row[x] = std::uint8_t(i);
         } else if (image.pixelFormat == pf4bit) {
-            const int shift = (x & 1) ? 0 : 4;
-            row[x >> 1] = std::uint8_t((row[x >> 1] & ~(15 << shift)) | ((i & 15) << shift));
+            SetPackedIndex<4>(row, std::size_t(x), i);
         } else {
-            const int bit = 7 - (x & 7);
-            row[x >> 3] = std::uint8_t((row[x >> 3] & ~(1 << bit)) | ((i & 1) << bit));
+            SetPackedIndex<1>(row, std::size_t(x), i);
         }
     }
     }

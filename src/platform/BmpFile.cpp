@@ -2,6 +2,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Exceptions.h"
+#include "platform/PackedIndexes.h"
 #include "platform/Streams.h"
 
 #include <algorithm>
@@ -229,8 +230,7 @@ inline void PutIndex(std::uint8_t* row, int x, unsigned v, bool nibbles)
         row[x] = std::uint8_t(v);
         return;
     }
-    std::uint8_t& b = row[x >> 1];
-    b = (x & 1) ? std::uint8_t((b & 0xF0) | (v & 15)) : std::uint8_t((b & 0x0F) | ((v & 15) << 4));
+    SetPackedIndex<4>(row, std::size_t(x), v);
 }
 
 // Decodes RLE8 or RLE4 data (rows bottom-up) into out, whose pixels start as index 0.
@@ -277,7 +277,7 @@ std::size_t DecodeRle(const std::uint8_t* p, std::size_t n, bool rle4, TBitmap& 
             checkRun(b);
             std::uint8_t* d = out.ScanLine(int(h - 1 - row));
             for (unsigned k = 0; k < b; ++k) {
-                const unsigned v = rle4 ? ((k & 1) ? p[i + k / 2] & 15 : p[i + k / 2] >> 4) : p[i + k];
+                const unsigned v = rle4 ? PackedIndex<4>(p + i, k) : p[i + k];
                 PutIndex(d, int(x + k), v, rle4);
             }
             x += b;

@@ -1,6 +1,7 @@
 #include "platform/PixelRows.h"
 
 #include "platform/Bitmap.h"
+#include "platform/PackedIndexes.h"
 
 #include <cstring>
 #include <limits>
@@ -65,11 +66,11 @@ void DecodeRowBGR(const std::uint8_t* row, int w, TPixelFormat pf, const std::ve
         break;
     case pf4bit:
         for (int x = 0; x < w; ++x, out += 3)
-            PaletteToBGR(palette, (x & 1) ? (row[x >> 1] & 15) : (row[x >> 1] >> 4), out);
+            PaletteToBGR(palette, PackedIndex<4>(row, std::size_t(x)), out);
         break;
     case pf1bit:
         for (int x = 0; x < w; ++x, out += 3)
-            PaletteToBGR(palette, (row[x >> 3] >> (7 - (x & 7))) & 1, out);
+            PaletteToBGR(palette, PackedIndex<1>(row, std::size_t(x)), out);
         break;
     }
 }
@@ -145,16 +146,13 @@ void EncodeRowBGR(TBitmapImage& image, int y, const std::uint8_t* bgr, TPaletteM
         break;
     case pf4bit:
         std::memset(row, 0, image.stride);
-        for (int x = 0; x < w; ++x, bgr += 3) {
-            const unsigned i = matcher->Nearest(bgr[2], bgr[1], bgr[0]) & 15;
-            row[x >> 1] |= std::uint8_t((x & 1) ? i : (i << 4));
-        }
+        for (int x = 0; x < w; ++x, bgr += 3)
+            SetPackedIndex<4>(row, std::size_t(x), matcher->Nearest(bgr[2], bgr[1], bgr[0]));
         break;
     case pf1bit:
         std::memset(row, 0, image.stride);
         for (int x = 0; x < w; ++x, bgr += 3)
-            if (matcher->Nearest(bgr[2], bgr[1], bgr[0]) & 1)
-                row[x >> 3] |= std::uint8_t(0x80 >> (x & 7));
+            SetPackedIndex<1>(row, std::size_t(x), matcher->Nearest(bgr[2], bgr[1], bgr[0]));
         break;
     }
 }

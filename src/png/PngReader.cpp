@@ -4,6 +4,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Exceptions.h"
+#include "platform/PackedIndexes.h"
 
 #include <zlib.h>
 
@@ -603,9 +604,9 @@ void TKroPNGReadStream::PaletteMaskRow(const std::uint8_t* src, std::uint8_t* ds
         if (bits == 8)
             index = src[x];
         else if (bits == 4)
-            index = (x & 1) ? src[x >> 1] & 15 : src[x >> 1] >> 4;
+            index = PackedIndex<4>(src, std::size_t(x));
         else
-            index = (src[x >> 3] >> (7 - (x & 7))) & 1;
+            index = PackedIndex<1>(src, std::size_t(x));
         dst[x] = invertedAlpha_[index];
     }
 }

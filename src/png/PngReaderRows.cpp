@@ -2,6 +2,8 @@
 
 #include "png/PngFormat.h"
 
+#include "platform/PackedIndexes.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -197,18 +199,12 @@ void ScatterRow(int outBits, const std::uint8_t* packed, std::size_t pixels, std
 {
     switch (outBits) {
     case 1:
-        for (std::size_t i = 0, x = colStart; i < pixels; ++i, x += colStep) {
-            const unsigned bit = (packed[i >> 3] >> (7 - (i & 7))) & 1;
-            const unsigned shift = 7 - unsigned(x & 7);
-            dst[x >> 3] = std::uint8_t((dst[x >> 3] & ~(1u << shift)) | (bit << shift));
-        }
+        for (std::size_t i = 0, x = colStart; i < pixels; ++i, x += colStep)
+            SetPackedIndex<1>(dst, x, PackedIndex<1>(packed, i));
         return;
     case 4:
-        for (std::size_t i = 0, x = colStart; i < pixels; ++i, x += colStep) {
-            const unsigned v = (i & 1) ? packed[i >> 1] & 15 : packed[i >> 1] >> 4;
-            const unsigned shift = (x & 1) ? 0 : 4;
-            dst[x >> 1] = std::uint8_t((dst[x >> 1] & ~(15u << shift)) | (v << shift));
-        }
+        for (std::size_t i = 0, x = colStart; i < pixels; ++i, x += colStep)
+            SetPackedIndex<4>(dst, x, PackedIndex<4>(packed, i));
         return;
     case 8:
         for (std::size_t i = 0, x = colStart; i < pixels; ++i, x += colStep)

@@ -1,6 +1,7 @@
 #include "registry/PictureFormats.h"
 
 #include "platform/Exceptions.h"
+#include "platform/FileExtension.h"
 #include "platform/Graphic.h"
 #include "platform/Icon.h"
 #include "platform/metafile/Metafile.h"
@@ -117,11 +118,8 @@ std::string BuildPictureFilter(const TGraphicClass& base)
 std::unique_ptr<TGraphic> LoadPictureByExtension(const std::string& fileName)
 {
     // Only the last path component counts: a dot in a folder name is no extension.
-    const std::size_t slash = fileName.find_last_of('/');
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = fileName.rfind('.');
-    const std::string extension =
-        dot == std::string::npos || dot < nameStart ? std::string() : fileName.substr(dot + 1);
+    const std::string dotted = FileExtension(fileName);
+    const std::string extension = dotted.empty() ? dotted : dotted.substr(1);
 
     const TGraphicClass* cls = FindPictureClass(extension);
     if (!cls)

@@ -5,6 +5,7 @@
 
 #include "platform/Canvas.h"
 #include "platform/Exceptions.h"
+#include "platform/FileExtension.h"
 #include "platform/Streams.h"
 
 #include <cstring>
@@ -21,19 +22,6 @@ void PutLE32(std::uint8_t* p, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         p[i] = std::uint8_t(v >> (8 * i));
-}
-
-std::string UpperExtension(const std::string& fileName)
-{
-    const auto dot = fileName.rfind('.');
-    const auto slash = fileName.rfind('/');
-    if (dot == std::string::npos || (slash != std::string::npos && slash > dot))
-        return {};
-    std::string ext = fileName.substr(dot);
-    for (char& c : ext)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return ext;
 }
 
 } // namespace
@@ -179,7 +167,7 @@ void TSPIBitmap::ReportLoaded()
 void TSPIBitmap::LoadFromFile(const std::string& fileName)
 {
     try {
-        const bool bitmapFile = UpperExtension(fileName) == ".BMP";
+        const bool bitmapFile = UpperFileExtension(fileName) == ".BMP";
         std::unique_ptr<TGraphic> result;
         for (int attempt = 0; attempt < 2 && !result; ++attempt) {
             const bool plainBitmap = (attempt == 0) == bitmapFile;
@@ -209,7 +197,7 @@ void TSPIBitmap::LoadFromStream(TStream& stream) { LoadFromStreamWithName(stream
 void TSPIBitmap::LoadFromStreamWithName(TStream& stream, const std::string& fileName)
 {
     try {
-        const bool bitmapFile = UpperExtension(fileName) == ".BMP";
+        const bool bitmapFile = UpperFileExtension(fileName) == ".BMP";
         const std::int64_t start = stream.Position();
         std::unique_ptr<TGraphic> result;
         for (int attempt = 0; attempt < 2 && !result; ++attempt) {

@@ -1,5 +1,6 @@
 #include "susie/SPIs.h"
 
+#include "platform/FileExtension.h"
 #include "registry/PictureFormats.h"
 #include "susie/SPIBackground.h"
 
@@ -28,19 +29,6 @@ bool SameTextAscii(const std::string& a, const std::string& b)
             return false;
     }
     return true;
-}
-
-// The extension of a file name from its last ".", dot included; empty when that dot is not
-// after the last path separator.
-std::string FileExtension(const std::string& fileName)
-{
-    const auto dot = fileName.rfind('.');
-    if (dot == std::string::npos)
-        return {};
-    const auto slash = fileName.rfind('/');
-    if (slash != std::string::npos && slash > dot)
-        return {};
-    return fileName.substr(dot);
 }
 
 std::string ResolvedPath(const std::string& path)

@@ -1,5 +1,7 @@
 #include "susie/WinePlugin.h"
 
+#include "platform/FileExtension.h"
+
 #include "susie/SPIs.h"
 #include "susie/WineBridge.h"
 #include "susie/WinePluginCache.h"
@@ -173,13 +175,7 @@ int WindowsLibraryBits(const std::string& path)
 
 bool IsWindowsOnlyPluginName(const std::string& path)
 {
-    const auto dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
-        return false;
-    std::string ext = path.substr(dot);
-    for (auto& c : ext)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".sph";
+    return UpperFileExtension(path) == ".SPH";
 }
 
 std::unique_ptr<TSPIModule> OpenWindowsSPIModule(const std::string& path, int bits)

@@ -2,6 +2,7 @@
 
 #include "join/FileRaster.h"
 #include "platform/Exceptions.h"
+#include "platform/FileExtension.h"
 #include "shell/DropTarget.h"
 #include "susie/SPIs.h"
 #include "susie/SusieStartup.h"

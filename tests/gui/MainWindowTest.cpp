@@ -5,6 +5,7 @@
 #include "support/Rasters.h"
 #include "workspace/ClipboardRaster.h"
 #include "join/FileRaster.h"
+#include "platform/FileExtension.h"
 #include "workspace/OpenPictureDialog.h"
 #include "workspace/ScrollBox.h"
 #include "workspace/SpeedButton.h"
@@ -332,7 +333,7 @@ TEST(FileExtension, IsTakenFromTheFileNameOnlyAndUpperCased)
     const std::pair<const char*, const char*> cases[] = {
         {"PHOTO.jpg", ".JPG"}, {"photo.jpeg", ".JPEG"}, {"/a/b.c/photo", ""}, {"x.tar.gz", ".GZ"}, {"dot.", "."}};
     for (const auto& [name, ext] : cases)
-        EXPECT_EQ(ui::UpperFileExtension(name), ext) << name;
+        EXPECT_EQ(UpperFileExtension(name), ext) << name;
 }
 
 } // namespace
