@@ -43,12 +43,12 @@ TPictureRaster Raster(const TStraightPicture& p)
     return r;
 }
 
-TImageDocument Overlay(const TBitmap& old, int dir, int flips, bool seeThrough)
+TImageDocument Overlay(const TBitmap& old, TJoinDir dir, int flips, bool seeThrough)
 {
     TImageDocument doc;
     doc.workBmp.Assign(old);
     doc.joinDir = dir;
-    doc.keepSize = 1;
+    doc.keepSize = smKeep;
     doc.flips = flips;
     doc.seeThrough = seeThrough;
     return doc;
@@ -57,9 +57,9 @@ TImageDocument Overlay(const TBitmap& old, int dir, int flips, bool seeThrough)
 class FixedCorner : public TPlacementRequest {
 public:
     FixedCorner(int x, int y, int opacity) : x_(x), y_(y), opacity_(opacity) {}
-    TPlacement RunPlacementWizard(const TImageDocument&, const TABitmap& placed) override
+    std::optional<TPlacement> AskPlacement(const TImageDocument&, const TABitmap& placed) override
     {
-        return {{x_, y_, x_ + placed.Width(), y_ + placed.Height()}, opacity_};
+        return TPlacement{{x_, y_, x_ + placed.Width(), y_ + placed.Height()}, opacity_};
     }
 
 private:

@@ -312,7 +312,7 @@ TEST_F(StreamedJoinTest, EveryFormatIsReadAsTheEngineReadsIt)
             s.flips = flips;
             ASSERT_EQ(CompareJoins({{0, s}}, {file}, clWhite, 5, pool), "") << file << " flips " << flips;
             // Laid over another picture, seeing through, partly outside.
-            s.keepSize = true;
+            s.keepSize = smKeep;
             s.seeThrough = true;
             s.at = TPoint{-2, 3};
             ASSERT_EQ(CompareJoins({{0, {}}, {1, s}}, {Path("base.bmp"), file}, clWhite, 5, pool), "")

@@ -69,7 +69,7 @@ std::string OverlayDifference(const TPictureRaster& raster, const TStraightPictu
         doc.workBmp.Assign(base);
         doc.joinDir = jdDown;
         doc.joinPos = jpEnd;
-        doc.keepSize = 1;
+        doc.keepSize = smKeep;
         doc.seeThrough = seeThrough;
         JoinPicture(doc, raster, nullptr);
         const std::string difference = SeeThroughDifference(doc.workBmp, base, picture, 3, 2, seeThrough);

@@ -261,6 +261,10 @@
         <translation>Auto-&amp;rotate photos</translation>
     </message>
     <message>
+        <source>透過部分を重ねる</source>
+        <translation>Keep &amp;transparency</translation>
+    </message>
+    <message>
         <source>ファイル(&amp;F)</source>
         <translation>&amp;File</translation>
     </message>
