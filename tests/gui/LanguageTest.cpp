@@ -159,14 +159,14 @@ TEST_F(LanguageTest, MenusAndToolPanel)
     EXPECT_EQ(MenuOutline(*form_->menuBar()),
               Say({"ファイル(&F): 開く(&O)... | JPEGイメージで保存(&J) | PNGイメージで保存(&P) | 終了(&X)",
                    "編集(&E): 元に戻す(&U) | コピー(&C) | 貼り付け(&P)",
-                   "モード(&M): 連結方向(&A) | 連結位置(&P) | 左右反転(&H) | 上下反転(&V) | 挿入(&I) | 画像の向きを自動補正",
+                   "モード(&M): 連結方向(&A) | 連結位置(&P) | 左右反転(&H) | 上下反転(&V) | 挿入(&I) | 透過部分を重ねる | 画像の向きを自動補正",
                    "モード(&M) > 連結方向(&A): 新規(&N) | 上(&U) | 下(&B) | 左(&L) | 右(&R)",
                    "モード(&M) > 連結位置(&P): 左(&L) | 中(&C) | 右(&R) | Custom(&C)",
                    "ヘルプ(&H): バージョン情報(&A)..."},
                   {"&File: &Open... | Save as &JPEG... | Save as &PNG... | &Quit",
                    "&Edit: &Undo | &Copy | &Paste",
                    "&Mode: Join &direction | Join &position | Flip &horizontally | Flip &vertically | &Grow canvas | "
-                   "Auto-&rotate photos",
+                   "Keep &transparency | Auto-&rotate photos",
                    "&Mode > Join &direction: &New window | &Above | &Below | &Left | &Right",
                    "&Mode > Join &position: &Left or top | &Center | &Right or bottom | C&ustom",
                    "&Help: &About Gazorin..."}));
