@@ -113,7 +113,7 @@ void TSPIs::StartBackgroundSearch()
     post([search, post, apply = ApplyLater()] {
         if (const auto started = search.lock()) // not taken in or given up since
             started->Start([post, apply] { post(apply, std::chrono::milliseconds(0)); });
-    }, std::chrono::milliseconds(0));
+    }, SPIBackgroundHooks().StartDelay);
 }
 
 std::function<void()> TSPIs::ApplyLater()

@@ -28,6 +28,9 @@ struct TSPIBackgroundHooks {
     std::function<bool()> CanApplyNow;
     // Told true before the owner's thread waits for the bridge, false after (an hourglass).
     std::function<void(bool waiting)> Waiting;
+    // How long after a search the loading starts, so that a window shown meanwhile is drawn
+    // before Wine's start takes the processor. A need for the plug-ins starts it at once.
+    std::chrono::milliseconds StartDelay{0};
 };
 
 void SetSPIBackgroundHooks(TSPIBackgroundHooks hooks);
