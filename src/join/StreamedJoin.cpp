@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace gz {
 
@@ -192,76 +195,116 @@ void TJoinCompositor::ReadUnused()
 
 namespace {
 
-// Hands the canvas out row by row, top to bottom, composing the next band on another thread
-// while the rows of the current one are encoded.
+// Hands the canvas out row by row, top to bottom. With more than one thread, a composer thread
+// of its own works up to kBuffers - 1 bands ahead of the encoder, so that decoding and encoding
+// overlap even when one band takes longer than the next.
 class TBandFeed {
 public:
     TBandFeed(TJoinCompositor& compositor, const TJoinProgress& progress, bool ahead)
-        : c_(compositor), progress_(progress), ahead_(ahead)
+        : c_(compositor), progress_(progress)
     {
         const std::size_t rowBytes = std::size_t(c_.Width()) * 3;
         // About 8 MB a band, in whole groups of 16 rows (what a JPEG encoder takes at once).
         rowsPerBand_ = int(std::clamp<std::size_t>((std::size_t(8) << 20) / std::max<std::size_t>(rowBytes, 1), 16, 256) & ~std::size_t(15));
+        bands_ = (c_.Height() + rowsPerBand_ - 1) / rowsPerBand_;
+        buffers_.resize(ahead ? kBuffers : 1);
         for (auto& b : buffers_) {
             b.bytes.resize(rowBytes * std::size_t(rowsPerBand_));
             for (int i = 0; i < rowsPerBand_; ++i)
                 b.rows.push_back(b.bytes.data() + rowBytes * std::size_t(i));
         }
+        if (ahead && bands_ > 0)
+            composer_ = std::thread([this] { ComposeAhead(); });
     }
     ~TBandFeed()
     {
-        if (pending_.valid())
-            pending_.wait();
+        if (composer_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stopping_ = true;
+            }
+            changed_.notify_all();
+            composer_.join();
+        }
     }
 
     const std::uint8_t* Row(int y)
     {
-        while (y >= current_.start + current_.count)
+        while (current_ < 0 || y >= BandStart(current_) + BandRows(current_))
             Advance();
-        return buffers_[current_.buffer].rows[std::size_t(y - current_.start)];
+        return Buffer(current_).rows[std::size_t(y - BandStart(current_))];
     }
 
 private:
-    struct TBand {
-        int start = 0, count = 0, buffer = 0;
-    };
+    static constexpr int kBuffers = 2;
     struct TBuffer {
         std::vector<std::uint8_t> bytes;
         std::vector<std::uint8_t*> rows;
     };
 
-    TBand Next(TBand after) const
+    int BandStart(int band) const { return band * rowsPerBand_; }
+    int BandRows(int band) const { return std::min(rowsPerBand_, c_.Height() - BandStart(band)); }
+    TBuffer& Buffer(int band) { return buffers_[std::size_t(band) % buffers_.size()]; }
+    void Compose(int band) { c_.Compose(BandStart(band), BandRows(band), Buffer(band).rows.data()); }
+
+    void ComposeAhead()
     {
-        TBand b;
-        b.start = after.start + after.count;
-        b.count = std::min(rowsPerBand_, c_.Height() - b.start);
-        b.buffer = 1 - after.buffer;
-        return b;
+        for (int band = 0; band < bands_; ++band) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                // The encoder still reads band released_; the buffers after it may be filled.
+                changed_.wait(lock, [&] { return stopping_ || band < released_ + kBuffers; });
+                if (stopping_)
+                    return;
+            }
+            try {
+                Compose(band);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                failure_ = std::current_exception();
+                changed_.notify_all();
+                return;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                composed_ = band + 1;
+            }
+            changed_.notify_all();
+        }
     }
-    void Compose(TBand b) { c_.Compose(b.start, b.count, buffers_[b.buffer].rows.data()); }
 
     void Advance()
     {
-        const TBand band = Next(current_);
-        if (pending_.valid())
-            pending_.get(); // the band composed meanwhile (its failure is raised here)
-        else
+        const int band = current_ + 1;
+        if (composer_.joinable()) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            released_ = band;
+            changed_.notify_all();
+            changed_.wait(lock, [&] { return composed_ > band || failure_; });
+            if (composed_ <= band)
+                std::rethrow_exception(failure_); // the band's failure, raised where it is needed
+        } else {
             Compose(band);
+        }
         current_ = band;
         if (progress_)
-            progress_(band.start + band.count, c_.Height(), c_.Reading());
-        const TBand following = Next(band);
-        if (ahead_ && following.count > 0)
-            pending_ = std::async(std::launch::async, [this, following] { Compose(following); });
+            progress_(BandStart(band) + BandRows(band), c_.Height(), c_.Reading());
     }
 
     TJoinCompositor& c_;
     const TJoinProgress& progress_;
-    bool ahead_;
     int rowsPerBand_ = 16;
-    TBuffer buffers_[2];
-    TBand current_{0, 0, 1};
-    std::future<void> pending_;
+    int bands_ = 0;
+    std::vector<TBuffer> buffers_;
+    int current_ = -1; // the band the encoder reads
+
+    std::thread composer_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int released_ = 0; // bands before it are encoded
+    int composed_ = 0; // bands before it are ready
+    std::exception_ptr failure_;
+    bool stopping_ = false;
 };
 
 } // namespace
