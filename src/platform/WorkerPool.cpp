@@ -116,7 +116,7 @@ void TTaskGroup::Run(std::function<void()> task)
         std::lock_guard<std::mutex> lock(mutex_);
         ++pending_;
     }
-    pool_.Submit([this, task = std::move(task)] {
+    pool_.Submit([this, &pool = pool_, task = std::move(task)] {
         std::exception_ptr failure;
         try {
             task();
@@ -129,7 +129,9 @@ void TTaskGroup::Run(std::function<void()> task)
                 failure_ = failure;
             --pending_;
         }
-        pool_.Notify();
+        // Once pending_ is 0 the waiter may have returned and destroyed the group: from here
+        // on only the pool, which outlives it, may be touched.
+        pool.Notify();
     });
 }
 
