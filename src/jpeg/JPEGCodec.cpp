@@ -1,9 +1,11 @@
 #include "jpeg/JPEGCodec.h"
 
 #include "jpeg/JPEGColour.h"
+#include "jpeg/JPEGStrips.h"
 
 #include "platform/Bitmap.h"
 #include "platform/Streams.h"
+#include "platform/WorkerPool.h"
 
 #include <algorithm>
 #include <cstring>
@@ -200,31 +202,31 @@ void DecodeJPEG(TStream& data, const TJPEGDecodeOptions& options, TBitmap& out, 
 
 TJPEGRowEncoder::TJPEGRowEncoder(TStream& dest, int width, int height, const TJPEGEncodeOptions& options,
                                  const TJPEGProgress* progress)
-    : c_(dest, progress)
 {
-    jpeg_compress_struct& c = c_.cinfo;
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(height);
-    c.input_components = 3;
-    c.in_color_space = JCS_EXT_BGR;
-    const int quality = std::clamp(options.Quality, 1, 100);
-    c_.session.Run([&] {
-        jpeg_set_defaults(&c);
-        jpeg_set_quality(&c, quality, TRUE);
-        if (options.GrayScale)
-            jpeg_set_colorspace(&c, JCS_GRAYSCALE);
-        if (options.Progressive)
-            jpeg_simple_progression(&c);
+    if (EncodesInStrips(width, height, options)) {
+        strips_ = std::make_unique<TJPEGStripEncoder>(dest, width, height, options, progress, SharedWorkers());
+        return;
+    }
+    whole_ = std::make_unique<jpeglib::TCompressor>(dest, progress);
+    jpeg_compress_struct& c = whole_->cinfo;
+    whole_->session.Run([&] {
+        SetEncoderParameters(c, width, height, options, false);
         jpeg_start_compress(&c, TRUE);
     });
 }
 
+TJPEGRowEncoder::~TJPEGRowEncoder() = default;
+
 void TJPEGRowEncoder::WriteRows(const std::uint8_t* const* rows, int count)
 {
-    jpeg_compress_struct& c = c_.cinfo;
+    if (strips_) {
+        strips_->WriteRows(rows, count);
+        return;
+    }
+    jpeg_compress_struct& c = whole_->cinfo;
     JSAMPROW* in = const_cast<JSAMPROW*>(rows); // the encoder only reads them
     const JDIMENSION want = JDIMENSION(count);
-    c_.session.Run([&] {
+    whole_->session.Run([&] {
         JDIMENSION done = 0;
         while (done < want && c.next_scanline < c.image_height)
             done += jpeg_write_scanlines(&c, in + done, std::min(kEncodeRowsPerCall, want - done));
@@ -233,8 +235,12 @@ void TJPEGRowEncoder::WriteRows(const std::uint8_t* const* rows, int count)
 
 void TJPEGRowEncoder::Finish()
 {
-    jpeg_compress_struct& c = c_.cinfo;
-    c_.session.Run([&] { jpeg_finish_compress(&c); });
+    if (strips_) {
+        strips_->Finish();
+        return;
+    }
+    jpeg_compress_struct& c = whole_->cinfo;
+    whole_->session.Run([&] { jpeg_finish_compress(&c); });
 }
 
 void EncodeJPEG(const TBitmap& source, TStream& dest, const TJPEGEncodeOptions& options, const TJPEGProgress& progress)

@@ -15,6 +15,7 @@ namespace gz {
 class TBitmap;
 class TStream;
 class TJPEGColour;
+class TJPEGStripEncoder;
 
 struct TJPEGHeader {
     int Width = 0;
@@ -73,13 +74,15 @@ private:
     std::vector<std::uint8_t> fourComponents_; // rows of CMYK files, before they are converted
 };
 
-// Encodes 24-bit blue-green-red rows, top row first, with the settings of EncodeJPEG.
+// Encodes 24-bit blue-green-red rows, top row first, with the settings of EncodeJPEG. Large
+// baseline pictures are encoded in strips on the shared worker pool (JPEGStrips.h).
 class TJPEGRowEncoder {
 public:
     // Starts the file in dest; rows follow with WriteRows and Finish ends it. Raises EJPEG
     // (the library's error) for a size JPEG cannot hold.
     TJPEGRowEncoder(TStream& dest, int width, int height, const TJPEGEncodeOptions& options,
                     const TJPEGProgress* progress = nullptr);
+    ~TJPEGRowEncoder();
     TJPEGRowEncoder(const TJPEGRowEncoder&) = delete;
     TJPEGRowEncoder& operator=(const TJPEGRowEncoder&) = delete;
 
@@ -87,7 +90,8 @@ public:
     void Finish();
 
 private:
-    jpeglib::TCompressor c_;
+    std::unique_ptr<jpeglib::TCompressor> whole_;
+    std::unique_ptr<TJPEGStripEncoder> strips_;
 };
 
 // Parses the header of the JPEG file in data (from position 0).
