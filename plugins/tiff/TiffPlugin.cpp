@@ -85,6 +85,30 @@ TIFF* OpenMemory(MemoryFile& file)
                           UnmapProc);
 }
 
+// Uncompressed samples take as many bytes in the file as in the picture, and no codec a TIFF
+// file uses packs more than about 2^15 bytes into one (LZW some 2,700, deflate 1,032, a blank
+// fax row a bit or two); 2^17 leaves room. A header claiming more rows than the whole file can
+// hold is refused before anything is allocated: the library would otherwise fill gigabytes of
+// missing strip, and the bitmap as many again.
+bool ClaimsMoreThanTheFileHolds(TIFF* tif, std::uint64_t fileSize)
+{
+    std::uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    const double most = double(fileSize) * (compression == COMPRESSION_NONE ? 1.0 : double(1 << 17));
+    double bytes = 0;
+    if (TIFFIsTiled(tif)) {
+        bytes = double(TIFFTileSize64(tif)) * double(TIFFNumberOfTiles(tif));
+    } else {
+        std::uint32_t height = 0;
+        std::uint16_t planar = PLANARCONFIG_CONTIG, samples = 1;
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        bytes = double(TIFFScanlineSize64(tif)) * height * (planar == PLANARCONFIG_SEPARATE ? samples : 1);
+    }
+    return bytes > most;
+}
+
 // Turns rows of the RGBA reader (opacity multiplied in) into bitmap rows: sRGB through the
 // embedded profile when there is one, over white when there is opacity.
 class ProfileRows {
@@ -186,7 +210,7 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool, Dib& dib, Pro
     MemoryFile file{data, size, 0};
     TiffCloser closer{OpenMemory(file)};
     TIFF* tif = closer.tif;
-    if (!tif)
+    if (!tif || ClaimsMoreThanTheFileHolds(tif, size))
         return SPI_OUT_OF_ORDER;
     if (NeedsSampleReader(tif))
         return ReadTiffSamples(tif, dib, progress);

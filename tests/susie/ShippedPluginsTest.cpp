@@ -8,6 +8,7 @@
 #include "registry/PictureFormats.h"
 #include "susie/SPIBmp.h"
 #include "susie/SusieStartup.h"
+#include "support/MemoryLimits.h"
 #include "support/TiffFiles.h"
 
 #include <gif_lib.h>
@@ -355,6 +356,31 @@ TEST_F(ShippedPlugins, TiffWithoutItsStripsIsRefused)
         SCOPED_TRACE(name);
         EXPECT_THROW(LoadPictureByExtension(std::string(SUSIE_TEST_DATA_DIR) + "/" + name), EInvalidGraphic);
     }
+}
+
+// A 131-byte TIFF whose header claims 21760 x 32260 pixels (found by fuzzing) took 4 GB and
+// seconds to end as broken. It is refused before anything is allocated, so even
+// with little memory to spare the answer is "broken", not "out of memory".
+TEST_F(ShippedPlugins, TiffClaimingMoreThanItsFileCanHoldIsRefusedBeforeAllocating)
+{
+    const std::vector<std::uint8_t> bytes =
+        ReadFile(std::string(SUSIE_TEST_DATA_DIR) + "/tiff-claims-702-megapixels.tif");
+    const int index = host.IndexOf(ShippedPluginDir() + "/gz_tiff.spi");
+    ASSERT_GE(index, 0);
+    const auto& tiff = static_cast<const TInSPI&>(host.Items(index));
+    constexpr std::size_t kSpare = std::size_t(512) << 20;
+    if (AddressSpaceInUse() > (std::size_t(1) << 32))
+        GTEST_SKIP() << "the process already reserves " << AddressSpaceInUse() << " bytes (a sanitizer build)";
+    SusieHandle info = nullptr, bits = nullptr;
+    std::int32_t result;
+    {
+        TAddressSpaceLimit limit(AddressSpaceInUse() + kSpare);
+        result = tiff.GetPicture(reinterpret_cast<const char*>(bytes.data()), std::intptr_t(bytes.size()),
+                                 SPI_SOURCE_MEMORY, &info, &bits, nullptr, 0);
+    }
+    EXPECT_EQ(result, SPI_OUT_OF_ORDER);
+    EXPECT_EQ(info, nullptr);
+    EXPECT_EQ(bits, nullptr);
 }
 
 } // namespace
