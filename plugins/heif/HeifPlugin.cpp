@@ -73,6 +73,9 @@ struct Picture {
     }
 };
 
+// Tiles of grids are at most this wide and high (cameras use 512; encoders up to 8192).
+constexpr int kLargestTile = 8192;
+
 bool IsHeif(const std::uint8_t* data, std::size_t size)
 {
     return size >= 12 && heif_check_filetype(data, int(std::min<std::size_t>(size, 4096))) == heif_filetype_yes_supported;
@@ -161,6 +164,11 @@ int PluginDecode(const std::uint8_t* data, std::size_t size, bool preview, Dib& 
         return SPI_OUT_OF_ORDER;
     if (std::uint64_t(width) * std::uint64_t(height) > kMaxPixels)
         return SPI_NO_MEMORY; // refused before the library decodes anything
+    // A grid's own description of its size must agree with the size the file declares (and we
+    // checked); a 534-byte file whose grid claimed 30307 x 12544 against a declared 16 x 12 made
+    // the library allocate 2.3 GB before it failed. The library refuses larger pictures and
+    // tiles than this limit before allocating them.
+    heif_context_set_maximum_image_size_limit(picture.context.p, std::max({width, height, kLargestTile}) + 1);
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
     const bool premultiplied = alpha && heif_image_handle_is_premultiplied_alpha(handle) != 0;
 
