@@ -237,7 +237,7 @@ TEST_F(CliTest, PhotosArriveUprightUnlessToldOtherwise)
 TEST_F(CliTest, TransparentPartsArriveWhite)
 {
     // Magenta hidden under alpha 0 on the left half, half-transparent black on the right.
-    test::TPngSpec s(10, 4, 6, 8);
+    test::TPngRecipe s(10, 4, 6, 8);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 10; ++x)
             s.Pixels.insert(s.Pixels.end(), {std::uint8_t(x < 5 ? 255 : 0), 0, std::uint8_t(x < 5 ? 255 : 0),
@@ -268,7 +268,7 @@ TEST_F(CliTest, SeeThroughShowsWhatLiesBeneathTheTransparentParts)
                                                p.a = 255;
                                            return p.a ? p : test::TStraightPixel{255, 0, 255, 0};
                                        }};
-    test::TPngSpec rgba(logo.width, logo.height, 6, 8), rgb(logo.width, logo.height, 2, 8);
+    test::TPngRecipe rgba(logo.width, logo.height, 6, 8), rgb(logo.width, logo.height, 2, 8);
     for (int y = 0; y < logo.height; ++y)
         for (int x = 0; x < logo.width; ++x) {
             const test::TStraightPixel p = logo.pixel(x, y), k = keyed.pixel(x, y);

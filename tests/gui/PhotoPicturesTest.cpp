@@ -22,7 +22,7 @@ QString Write(const QString& path, const Bytes& bytes)
 // Magenta under alpha 0 at the left, opaque green at the right.
 Bytes TransparentPng()
 {
-    TPngSpec s(6, 4, 6, 8);
+    TPngRecipe s(6, 4, 6, 8);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x)
             s.Pixels.insert(s.Pixels.end(), {std::uint8_t(x < 3 ? 255 : 0), std::uint8_t(x < 3 ? 0 : 160),
@@ -41,7 +41,7 @@ const TStraightPicture kLogo{7, 5, [](int x, int y) {
 
 Bytes StraightPng(const TStraightPicture& picture)
 {
-    TPngSpec s(picture.width, picture.height, 6, 8);
+    TPngRecipe s(picture.width, picture.height, 6, 8);
     for (int y = 0; y < picture.height; ++y)
         for (int x = 0; x < picture.width; ++x) {
             const TStraightPixel p = picture.pixel(x, y);

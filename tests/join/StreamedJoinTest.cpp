@@ -117,7 +117,7 @@ Bytes Noise(std::size_t n, std::uint32_t seed)
 // Colour with alpha, every opacity from clear to opaque.
 Bytes RgbaPng(int w, int h, std::uint32_t seed, const Bytes& icc)
 {
-    TPngSpec s(w, h, 6, 8);
+    TPngRecipe s(w, h, 6, 8);
     s.Pixels = Noise(std::size_t(w) * h * 4, seed);
     s.Icc = icc;
     return PngFile(s);
@@ -125,7 +125,7 @@ Bytes RgbaPng(int w, int h, std::uint32_t seed, const Bytes& icc)
 
 Bytes GreyAlphaPng(int w, int h, std::uint32_t seed)
 {
-    TPngSpec s(w, h, 4, 8);
+    TPngRecipe s(w, h, 4, 8);
     s.Pixels = Noise(std::size_t(w) * h * 2, seed);
     return PngFile(s);
 }
@@ -133,7 +133,7 @@ Bytes GreyAlphaPng(int w, int h, std::uint32_t seed)
 // A palette picture whose transparency is one clear colour (keyed) or partial alphas.
 Bytes PaletteAlphaPng(int w, int h, std::uint32_t seed, bool keyed)
 {
-    TPngSpec s(w, h, 3, 8);
+    TPngRecipe s(w, h, 3, 8);
     s.Pixels = Noise(std::size_t(w) * h, seed);
     for (auto& v : s.Pixels)
         v %= 16;

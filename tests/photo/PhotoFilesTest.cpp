@@ -148,7 +148,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
         return {std::uint8_t(x * 30), std::uint8_t(y * 40), 90, std::uint8_t(x < 5 ? y * 50 : 255)};
     };
     for (int depth : {8, 16}) {
-        TPngSpec s{w, h, 6, depth};
+        TPngRecipe s{w, h, 6, depth};
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const TPixel p = rgba(x, y);
@@ -161,7 +161,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
         ExpectOverWhite(Save("rgba.png", PngFile(s)), w, h, rgba);
     }
     // Grey with alpha: black hidden.
-    TPngSpec ga{w, h, 4, 8};
+    TPngRecipe ga{w, h, 4, 8};
     auto grey = [](int x, int y) -> TPixel {
         const auto v = std::uint8_t(x == y ? 0 : 40 * y), a = std::uint8_t(x == y ? 0 : 255 - 30 * x);
         return {v, v, v, a};
@@ -172,7 +172,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
     ExpectOverWhite(Save("ga.png", PngFile(ga)), w, h, grey);
 
     // Palette: index 0 magenta and fully transparent, index 1 black at half, others opaque.
-    TPngSpec pal{w, h, 3, 8};
+    TPngRecipe pal{w, h, 3, 8};
     pal.Palette = {255, 0, 255, 0, 0, 0, 10, 200, 30, 250, 240, 5};
     auto palColour = [&](int x, int y) -> TPixel {
         const int i = (x + 2 * y) % 4;
@@ -194,7 +194,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
     });
 
     // RGB and grey with a transparent colour: black is the key.
-    TPngSpec rgb{w, h, 2, 8};
+    TPngRecipe rgb{w, h, 2, 8};
     auto rgbColour = [](int x, int y) -> TPixel {
         if ((x + y) % 3 == 0)
             return {0, 0, 0, 0};
@@ -207,7 +207,7 @@ TEST_F(PhotoFiles, PngTransparencyArrivesOverWhiteAndThePngKeepsItsImage)
     ExpectOverWhite(Save("rgbkey.png", PngFile(rgb)), w, h, rgbColour);
     // 4-bit grey: level 0 (black) is the key.
     auto level = [](int x, int y) { return (x + 3 * y) % 16; };
-    TPngSpec g{w, h, 0, 4};
+    TPngRecipe g{w, h, 0, 4};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; x += 2)
             g.Pixels.push_back(std::uint8_t(level(x, y) << 4 | level(x + 1, y)));
@@ -229,7 +229,7 @@ TEST_F(PhotoFiles, PngProfilesAreConvertedBeforeTheColoursGoOverWhite)
 {
     const int w = 16, h = 4;
     const Bytes p3 = DisplayP3Profile();
-    TPngSpec s{w, h, 6, 8};
+    TPngRecipe s{w, h, 6, 8};
     Bytes bgr;
     std::vector<std::uint8_t> alpha;
     for (int y = 0; y < h; ++y)
@@ -252,7 +252,7 @@ TEST_F(PhotoFiles, PngProfilesAreConvertedBeforeTheColoursGoOverWhite)
             << i;
     }
     // A grey picture with a grey profile: every level converted once.
-    TPngSpec grey{w, h, 0, 8};
+    TPngRecipe grey{w, h, 0, 8};
     for (int i = 0; i < w * h; ++i)
         grey.Pixels.push_back(std::uint8_t(i * 4));
     grey.Icc = GreyGamma18Profile();

@@ -104,17 +104,17 @@ Bytes ExifBlock(int orientation, bool big)
     return b;
 }
 
-Bytes JpegFile(const TBitmap& picture, const TJpegSpec& spec)
+Bytes JpegFile(const TBitmap& picture, const TJpegRecipe& recipe)
 {
     const Bytes bgr = BgrOf(picture);
     return EncodeJpeg(
-        picture.Width(), picture.Height(), 3, JCS_EXT_BGR, bgr, spec.Quality, nullptr, [&](jpeg_compress_struct& c) {
-            if (spec.Orientation) {
-                const Bytes exif = ExifBlock(spec.Orientation, spec.BigEndianExif);
+        picture.Width(), picture.Height(), 3, JCS_EXT_BGR, bgr, recipe.Quality, nullptr, [&](jpeg_compress_struct& c) {
+            if (recipe.Orientation) {
+                const Bytes exif = ExifBlock(recipe.Orientation, recipe.BigEndianExif);
                 jpeg_write_marker(&c, JPEG_APP0 + 1, exif.data(), unsigned(exif.size()));
             }
-            if (!spec.Icc.empty())
-                jpeg_write_icc_profile(&c, spec.Icc.data(), unsigned(spec.Icc.size()));
+            if (!recipe.Icc.empty())
+                jpeg_write_icc_profile(&c, recipe.Icc.data(), unsigned(recipe.Icc.size()));
         });
 }
 
@@ -153,7 +153,7 @@ Bytes JpegSamples(const Bytes& file, bool fourComponents, int& width, int& heigh
 
 // ---- PNG ----
 
-Bytes PngFile(const TPngSpec& spec)
+Bytes PngFile(const TPngRecipe& recipe)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -165,23 +165,23 @@ Bytes PngFile(const TPngSpec& spec)
             o->insert(o->end(), data, data + n);
         },
         nullptr);
-    png_set_IHDR(png, info, png_uint_32(spec.Width), png_uint_32(spec.Height), spec.BitDepth, spec.ColorType,
+    png_set_IHDR(png, info, png_uint_32(recipe.Width), png_uint_32(recipe.Height), recipe.BitDepth, recipe.ColorType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (std::size_t i = 0; i + 2 < spec.Palette.size(); i += 3)
-        palette.push_back({spec.Palette[i], spec.Palette[i + 1], spec.Palette[i + 2]});
+    for (std::size_t i = 0; i + 2 < recipe.Palette.size(); i += 3)
+        palette.push_back({recipe.Palette[i], recipe.Palette[i + 1], recipe.Palette[i + 2]});
     if (!palette.empty())
         png_set_PLTE(png, info, palette.data(), int(palette.size()));
-    if (!spec.Icc.empty())
-        png_set_iCCP(png, info, "test profile", 0, spec.Icc.data(), png_uint_32(spec.Icc.size()));
-    if (!spec.Transparency.empty()) {
-        if (spec.ColorType == 3) {
-            png_set_tRNS(png, info, spec.Transparency.data(), int(spec.Transparency.size()), nullptr);
+    if (!recipe.Icc.empty())
+        png_set_iCCP(png, info, "test profile", 0, recipe.Icc.data(), png_uint_32(recipe.Icc.size()));
+    if (!recipe.Transparency.empty()) {
+        if (recipe.ColorType == 3) {
+            png_set_tRNS(png, info, recipe.Transparency.data(), int(recipe.Transparency.size()), nullptr);
         } else {
-            const Bytes& t = spec.Transparency;
+            const Bytes& t = recipe.Transparency;
             auto v = [&](std::size_t i) { return png_uint_16(t[2 * i] << 8 | t[2 * i + 1]); };
             png_color_16 key{};
-            if (spec.ColorType == 0)
+            if (recipe.ColorType == 0)
                 key.gray = v(0);
             else
                 key.red = v(0), key.green = v(1), key.blue = v(2);
@@ -189,10 +189,10 @@ Bytes PngFile(const TPngSpec& spec)
         }
     }
     png_write_info(png, info);
-    const int channels = spec.ColorType == 2 ? 3 : spec.ColorType == 4 ? 2 : spec.ColorType == 6 ? 4 : 1;
-    const std::size_t stride = (std::size_t(spec.Width) * std::size_t(channels) * std::size_t(spec.BitDepth) + 7) / 8;
-    for (int y = 0; y < spec.Height; ++y)
-        png_write_row(png, &spec.Pixels[std::size_t(y) * stride]);
+    const int channels = recipe.ColorType == 2 ? 3 : recipe.ColorType == 4 ? 2 : recipe.ColorType == 6 ? 4 : 1;
+    const std::size_t stride = (std::size_t(recipe.Width) * std::size_t(channels) * std::size_t(recipe.BitDepth) + 7) / 8;
+    for (int y = 0; y < recipe.Height; ++y)
+        png_write_row(png, &recipe.Pixels[std::size_t(y) * stride]);
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;

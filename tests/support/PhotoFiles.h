@@ -19,14 +19,14 @@ void WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);
 
 // ---- JPEG ----
-struct TJpegSpec {
+struct TJpegRecipe {
     int Orientation = 0;  // written in an EXIF segment when not 0
     bool BigEndianExif = false;
     Bytes Icc = {};       // embedded in APP2 segments when not empty
     int Quality = 95;
 };
 // An RGB JPEG of the bitmap's colours (4:4:4).
-Bytes JpegFile(const TBitmap& picture, const TJpegSpec& spec = {});
+Bytes JpegFile(const TBitmap& picture, const TJpegRecipe& recipe = {});
 // A four-component JPEG of the given CMYK pixels (4 bytes each, stored as given). With
 // adobe an Adobe segment is written (which says the values are stored inverted).
 Bytes CmykJpegFile(int width, int height, const Bytes& cmyk, bool adobe, const Bytes& icc = {});
@@ -37,8 +37,8 @@ Bytes JpegSamples(const Bytes& file, bool fourComponents, int& width, int& heigh
 Bytes ExifBlock(int orientation, bool bigEndian);
 
 // ---- PNG ----
-struct TPngSpec {
-    TPngSpec(int width, int height, int colorType, int bitDepth)
+struct TPngRecipe {
+    TPngRecipe(int width, int height, int colorType, int bitDepth)
         : Width(width), Height(height), ColorType(colorType), BitDepth(bitDepth)
     {
     }
@@ -50,7 +50,7 @@ struct TPngSpec {
     Bytes Transparency;                // tRNS: palette alphas, or the 2/6-byte key as stored
     Bytes Icc;                         // iCCP when not empty
 };
-Bytes PngFile(const TPngSpec& spec);
+Bytes PngFile(const TPngRecipe& recipe);
 
 // ---- colour profiles (Little CMS) ----
 Bytes DisplayP3Profile();

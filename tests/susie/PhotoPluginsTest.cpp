@@ -225,7 +225,7 @@ TEST_F(PhotoPlugins, TargaAttributeBitsAreOpacityOnlyWhenTheFileSaysSo)
 
 // ---- TIFF ----------------------------------------------------------------------------------
 
-struct TTiffSpec {
+struct TTiffRecipe {
     int width, height, samples, bits;
     std::uint16_t photometric;
     std::uint16_t format = SAMPLEFORMAT_UINT;
@@ -236,7 +236,7 @@ struct TTiffSpec {
 };
 
 // Samples are given in pixel order (as bytes of the sample size, native order).
-std::string WriteTiff(const std::string& path, const TTiffSpec& s, const Bytes& samples)
+std::string WriteTiff(const std::string& path, const TTiffRecipe& s, const Bytes& samples)
 {
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, s.width);
