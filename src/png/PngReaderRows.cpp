@@ -3,6 +3,7 @@
 #include "png/PngFormat.h"
 
 #include "platform/PackedIndexes.h"
+#include "platform/SwapRedBlue.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -147,11 +148,7 @@ void ConvertRow(TRowConversion conversion, const std::uint8_t* src, std::size_t 
                 mask[i] = std::uint8_t(255 - src[4 * i + 2]);
         return;
     case rcRGB8:
-        for (std::size_t i = 0; i < pixels; ++i, src += 3, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
+        SwapRedBlue(src, dst, pixels);
         return;
     case rcRGB16:
         for (std::size_t i = 0; i < pixels; ++i, src += 6, dst += 3) {

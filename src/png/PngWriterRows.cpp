@@ -1,6 +1,7 @@
 #include "png/PngWriterRows.h"
 
 #include "platform/Bitmap.h"
+#include "platform/SwapRedBlue.h"
 #include "png/PngFormat.h"
 
 #include <cstdlib>
@@ -61,12 +62,7 @@ void ConvertDirect(const TRowConverter& c, const std::uint8_t* src, const std::u
 {
     // The plain case of the export: 24-bit colour, every pixel, no mask.
     if (c.SourceBits == 24 && !c.Grey && !c.Alpha && step == 1) {
-        const std::uint8_t* s = src + 3 * std::size_t(first);
-        for (int i = 0; i < count; ++i, s += 3, out += 3) {
-            out[0] = s[2];
-            out[1] = s[1];
-            out[2] = s[0];
-        }
+        SwapRedBlue(src + 3 * std::size_t(first), out, std::size_t(count));
         return;
     }
     for (int i = 0, x = first; i < count; ++i, x += step) {

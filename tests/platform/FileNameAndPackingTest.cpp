@@ -1,10 +1,13 @@
 #include "platform/FileExtension.h"
 #include "platform/PackedIndexes.h"
+#include "platform/SwapRedBlue.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 using namespace gz;
 
@@ -42,4 +45,23 @@ TEST(PackedIndexes, SetAndReadEachPixelWithoutTouchingItsNeighbours)
     row = {0x1B, 0x00}; // 2 bits: 0, 1, 2, 3
     for (std::size_t x = 0; x < 4; ++x)
         EXPECT_EQ(PackedIndex<2>(row.data(), x), x);
+}
+
+TEST(SwapRedBlue, EveryLengthInPlaceAndApartLeavesTheBytesAfterTheRowAlone)
+{
+    for (std::size_t pixels = 0; pixels <= 40; ++pixels) {
+        std::vector<std::uint8_t> src(3 * pixels + 16), expected(src.size(), 0xEE);
+        for (std::size_t i = 0; i < src.size(); ++i)
+            src[i] = std::uint8_t(i * 7 + 1);
+        for (std::size_t p = 0; p < pixels; ++p)
+            for (int c = 0; c < 3; ++c)
+                expected[3 * p + std::size_t(c)] = src[3 * p + std::size_t(2 - c)];
+        std::vector<std::uint8_t> apart(src.size(), 0xEE);
+        SwapRedBlue(src.data(), apart.data(), pixels);
+        EXPECT_EQ(apart, expected) << pixels << " pixels";
+        std::vector<std::uint8_t> inPlace = src;
+        SwapRedBlue(inPlace.data(), inPlace.data(), pixels);
+        std::copy(src.begin() + std::ptrdiff_t(3 * pixels), src.end(), expected.begin() + std::ptrdiff_t(3 * pixels));
+        EXPECT_EQ(inPlace, expected) << pixels << " pixels, in place";
+    }
 }
