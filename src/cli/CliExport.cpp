@@ -18,7 +18,12 @@ void RegisterCliFormats()
     RegisterKroPNGFormat();
     RegisterJPEGFormats();
     InitializeSusiePictures();
-    host = CreateMainWindowSPIs();
+}
+
+void StartPlugins()
+{
+    if (!host)
+        host = CreateMainWindowSPIs();
 }
 
 void StartMetafileText() { StartHeadlessFontSupport(); }

@@ -61,6 +61,8 @@ int RunJoin(const TCommandLine& cmd)
         const std::string ext = UpperFileExtension(step.fileName);
         if (ext == ".WMF" || ext == ".EMF")
             StartMetafileText();
+        if (!ui::ReadsWithoutRegistry(step.fileName))
+            StartPlugins();
         const TRasterOptions options{.AutoOrient = step.settings.autoOrient};
         if (const int status = Guarded(
                 step.fileName, [&] { inputs.push_back(std::make_unique<TInputPicture>(step.fileName, options)); }))

@@ -5,7 +5,6 @@
 #include "cli/CliJoin.h"
 #include "platform/WorkerPool.h"
 #include "susie/WinePlugin.h"
-#include "susie/WinePlugin.h"
 
 #include <iostream>
 

@@ -72,6 +72,12 @@ TPictureRaster LoadFilePicture(const std::string& fileName, const TRasterOptions
     return row ? row->read(fileName, options) : ReadByExtension(fileName, options);
 }
 
+bool ReadsWithoutRegistry(const std::string& fileName)
+{
+    const TExtensionRow* row = FindRow(fileName);
+    return row && row->read != &ReadByExtension;
+}
+
 TBitmap LoadFileRaster(const std::string& fileName, const TRasterOptions& options)
 {
     return LoadFilePicture(fileName, options).Colour;

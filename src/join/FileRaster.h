@@ -17,5 +17,8 @@ namespace gz::ui {
 TBitmap LoadFileRaster(const std::string& fileName, const TRasterOptions& options = {});
 // The same with the picture's opacity beside the raster.
 TPictureRaster LoadFilePicture(const std::string& fileName, const TRasterOptions& options = {});
+// Whether the file is read without the registry (".BMP", ".PNG", ".JPG", ".ICO"), so that
+// neither the plug-ins nor any other registered format can have a say in it.
+bool ReadsWithoutRegistry(const std::string& fileName);
 
 } // namespace gz::ui

@@ -48,10 +48,12 @@ protected:
     }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
-    RunResult Run(const std::string& args)
+    // env: assignments put before the program, e.g. "LD_DEBUG=files".
+    RunResult Run(const std::string& args, const std::string& env = "")
     {
         const std::string errFile = Path("stderr.txt");
-        const std::string cmd = "cd '" + dir_.string() + "' && '" GAZORIN_CLI "' " + args + " 2>'" + errFile + "' >/dev/null";
+        const std::string cmd =
+            "cd '" + dir_.string() + "' && " + env + " '" GAZORIN_CLI "' " + args + " 2>'" + errFile + "' >/dev/null";
         RunResult r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -405,4 +407,25 @@ TEST_F(CliTest, PictureBrokenInsideItsRowsNamesTheFileAndKeepsTheOldOutput)
         EXPECT_NE(r.errors.find("cut.png: Read Image (PNG): Read Error"), std::string::npos) << mode << r.errors;
         EXPECT_EQ(fs::file_size(Path("keep.png")), before);
     }
+}
+
+TEST_F(CliTest, PlugInsAreLoadedOnlyForFilesTheRegistryReads)
+{
+    // The shipped plug-ins lie beside the program; the dynamic loader names each library it opens.
+    TKroPNG png;
+    png.Assign(test::NoiseBitmap(8, 8, 1));
+    png.SaveToFile(Path("noise.png"));
+    TJPEGImage jpeg;
+    jpeg.Assign(test::NoiseBitmap(8, 8, 2));
+    jpeg.SaveToFile(Path("noise.jpg"));
+    fs::copy_file(Path("red.bmp"), Path("red.unknown"));
+
+    RunResult r = Run("red.bmp noise.png noise.jpg -o out.png", "LD_DEBUG=files");
+    ASSERT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(r.errors.find(".spi"), std::string::npos) << "a join of built-in formats loaded a plug-in";
+
+    r = Run("red.bmp red.unknown -o out.png", "LD_DEBUG=files");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.errors.find("gz_gif.spi"), std::string::npos) << "the registry was asked without its plug-ins";
+    EXPECT_NE(r.errors.find("拡張子 .unknown の画像形式は処理できません"), std::string::npos);
 }
