@@ -8,6 +8,7 @@
 #include <cstring>
 #include <condition_variable>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -209,9 +210,11 @@ public:
         bands_ = (c_.Height() + rowsPerBand_ - 1) / rowsPerBand_;
         buffers_.resize(ahead ? kBuffers : 1);
         for (auto& b : buffers_) {
-            b.bytes.resize(rowBytes * std::size_t(rowsPerBand_));
+            // Not cleared: Compose writes every byte of a band, and the pages are first touched
+            // there, by the threads that decode, rather than all up front on this one.
+            b.bytes.reset(new std::uint8_t[rowBytes * std::size_t(rowsPerBand_)]);
             for (int i = 0; i < rowsPerBand_; ++i)
-                b.rows.push_back(b.bytes.data() + rowBytes * std::size_t(i));
+                b.rows.push_back(b.bytes.get() + rowBytes * std::size_t(i));
         }
         if (ahead && bands_ > 0)
             composer_ = std::thread([this] { ComposeAhead(); });
@@ -238,7 +241,7 @@ public:
 private:
     static constexpr int kBuffers = 2;
     struct TBuffer {
-        std::vector<std::uint8_t> bytes;
+        std::unique_ptr<std::uint8_t[]> bytes;
         std::vector<std::uint8_t*> rows;
     };
 

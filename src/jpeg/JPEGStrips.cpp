@@ -132,7 +132,6 @@ struct TJPEGStripEncoder::TStrip {
         } catch (...) {
             failure = std::current_exception();
         }
-        input = {};
     }
 };
 
@@ -159,6 +158,10 @@ void TJPEGStripEncoder::WriteRows(const std::uint8_t* const* rows, int count)
         if (!filling_) {
             filling_ = std::make_shared<TStrip>();
             filling_->rows = std::min(stripRows_, height_ - rowsTaken_);
+            if (!spareInputs_.empty()) {
+                filling_->input = std::move(spareInputs_.back());
+                spareInputs_.pop_back();
+            }
             filling_->input.resize(rowBytes_ * std::size_t(filling_->rows));
         }
         const int inStrip = rowsTaken_ - stripsStarted_ * stripRows_;
@@ -191,6 +194,7 @@ void TJPEGStripEncoder::CollectOldest()
     if (strip->failure)
         std::rethrow_exception(strip->failure);
     Splice(*strip);
+    spareInputs_.push_back(std::move(strip->input));
     ++stripsWritten_;
     if (progress_ && *progress_) {
         const int percent = stripsWritten_ * 100 / stripCount_;

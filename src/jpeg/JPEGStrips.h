@@ -67,6 +67,7 @@ private:
     int lastPercent_ = -1;
     std::shared_ptr<TStrip> filling_;
     std::deque<std::shared_ptr<TStrip>> inFlight_;
+    std::vector<std::vector<std::uint8_t>> spareInputs_; // buffers of strips written, for the next ones
     std::size_t maxInFlight_;
     bool finished_ = false;
 };

@@ -28,6 +28,7 @@ std::uint16_t StreamHeader(int level)
 
 struct TBlockDeflater::TJob {
     std::vector<std::uint8_t> input, dictionary, output;
+    std::size_t outputSize = 0; // output holds at least this much; the rest is room
     bool last = false;
     int level = Z_DEFAULT_COMPRESSION;
     std::size_t inputSize = 0;
@@ -46,7 +47,9 @@ struct TBlockDeflater::TJob {
         }
         if (!dictionary.empty() && deflateSetDictionary(&z, dictionary.data(), uInt(dictionary.size())) != Z_OK)
             failed = true;
-        output.resize(deflateBound(&z, uLong(input.size())) + 64);
+        const std::size_t bound = deflateBound(&z, uLong(input.size())) + 64;
+        if (output.size() < bound)
+            output.resize(bound);
         z.next_in = input.data();
         z.avail_in = uInt(input.size());
         std::size_t used = 0;
@@ -63,9 +66,7 @@ struct TBlockDeflater::TJob {
                 output.resize(output.size() * 2);
         }
         deflateEnd(&z);
-        output.resize(used);
-        input = {};
-        dictionary = {};
+        outputSize = used;
     }
 };
 
@@ -101,10 +102,18 @@ void TBlockDeflater::StartBlock(bool last)
 {
     while (inFlight_.size() >= maxInFlight_)
         CollectOldest();
-    auto job = std::make_shared<TJob>();
+    std::shared_ptr<TJob> job;
+    if (!spareJobs_.empty()) {
+        job = std::move(spareJobs_.back());
+        spareJobs_.pop_back();
+        job->done = false;
+        job->failed = false;
+    } else {
+        job = std::make_shared<TJob>();
+    }
     job->level = level_;
     job->last = last;
-    job->dictionary = dictionary_;
+    job->dictionary.assign(dictionary_.begin(), dictionary_.end());
     // The next block is primed with the end of this one.
     const std::size_t keep = std::min(kDictionarySize, block_.size());
     if (block_.size() >= kDictionarySize) {
@@ -114,7 +123,7 @@ void TBlockDeflater::StartBlock(bool last)
         if (dictionary_.size() > kDictionarySize)
             dictionary_.erase(dictionary_.begin(), dictionary_.end() - std::ptrdiff_t(kDictionarySize));
     }
-    job->input.swap(block_);
+    job->input.swap(block_); // block_ takes the job's old input, with its room
     block_.clear();
     block_.reserve(kBlockSize);
     inFlight_.push_back(job);
@@ -145,7 +154,8 @@ void TBlockDeflater::CollectOldest()
         headerDone_ = true;
     }
     adler_ = std::uint32_t(adler32_combine(adler_, job->adler, z_off_t(job->inputSize)));
-    sink_(job->output.data(), job->output.size());
+    sink_(job->output.data(), job->outputSize);
+    spareJobs_.push_back(std::move(job)); // its buffers serve a later block
 }
 
 void TBlockDeflater::Finish()

@@ -47,6 +47,7 @@ private:
     std::vector<std::uint8_t> block_;      // input gathered for the next block
     std::vector<std::uint8_t> dictionary_; // the last 32 KB of input before it
     std::deque<std::shared_ptr<TJob>> inFlight_;
+    std::vector<std::shared_ptr<TJob>> spareJobs_;
     std::uint32_t adler_ = 1;
     bool headerDone_ = false;
     bool finished_ = false;
